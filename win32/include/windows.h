@@ -1,0 +1,8 @@
+// The Linux layer's stand-in for <windows.h>: the subset of the Win32 API that varnel, lumetta
+// and their tools use, with the semantics that their code relies on. Each area has a header of
+// its own under win32/.
+#pragma once
+
+#include "win32/base.h"
+#include "win32/kernel.h"
+#include "win32/gdi.h"
