@@ -6,3 +6,5 @@
 #include "win32/base.h"
 #include "win32/kernel.h"
 #include "win32/gdi.h"
+#include "win32/modules.h"
+#include "win32/resources.h"
