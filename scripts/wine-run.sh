@@ -1,0 +1,138 @@
+#!/usr/bin/env bash
+# Runs a Windows program under Wine, headless, in the project's own Wine prefix.
+#
+#   scripts/wine-run.sh [--init] [PROGRAM [ARGS...]]
+#
+# The prefix lives under build/ (PROJECT_WINEPREFIX overrides where); the user's own prefix is
+# never touched. It is created on first use with the null graphics driver (windows and dialogs
+# work without a display; the screen is 1024 x 768) and with winedbg disabled, so that a crash
+# ends the program with status 5 instead of hanging on an invisible dialog. A wineserver is kept
+# alive between runs (WINE_RUN_PERSIST seconds, 60 by default) so that each program does not pay
+# the server's start-up.
+#
+# Every run has a timeout (WINE_RUN_TIMEOUT seconds, 120 by default). A crash (status 5) or a
+# timeout is reported and gives a non-zero status. A GoogleTest program passes only when its
+# output ends with the "[  PASSED  ]" summary and names no failed test; a crash that Wine turns
+# into status 0 therefore still fails. Other programs keep their own exit status.
+#
+# --init only creates the prefix and starts the server. Used as CMAKE_CROSSCOMPILING_EMULATOR.
+set -uo pipefail
+
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+prefix="${PROJECT_WINEPREFIX:-$root/build/wineprefix}"
+timeout_s="${WINE_RUN_TIMEOUT:-120}"
+persist_s="${WINE_RUN_PERSIST:-60}"
+
+# Debian's wine64 package installs its loader outside the PATH; its "wine" wrapper prefers a
+# 32-bit loader that does not exist here and prints a hint on every start.
+if [ -x /usr/lib/wine/wine64 ]; then
+    loader=/usr/lib/wine/wine64
+elif command -v wine64 >/dev/null 2>&1; then
+    loader="$(command -v wine64)"
+elif command -v wine >/dev/null 2>&1; then
+    loader="$(command -v wine)"
+else
+    echo "wine-run: no Wine found (scripts/install-deps.sh installs it)" >&2
+    exit 2
+fi
+if [ -x /usr/lib/wine/wineserver64 ]; then
+    server=/usr/lib/wine/wineserver64
+else
+    server="$(command -v wineserver)" || {
+        echo "wine-run: no wineserver found" >&2
+        exit 2
+    }
+fi
+
+export WINEPREFIX="$prefix"
+export WINEARCH=win64
+export WINELOADER="$loader"
+export WINESERVER="$server"
+export WINEDEBUG="${WINE_RUN_DEBUG:--all}"
+# No Mono or Gecko installer, no menu entries in the user's desktop, and no debugger on a crash.
+export WINEDLLOVERRIDES="mscoree=d;mshtml=d;winemenubuilder.exe=d;winedbg.exe=d"
+unset DISPLAY WAYLAND_DISPLAY
+
+CreatePrefix() {
+    mkdir -p "$(dirname "$prefix")"
+    exec 9>"$prefix.lock"
+    flock 9
+    if [ ! -f "$prefix/.headless-ready" ]; then
+        echo "wine-run: creating the Wine prefix $prefix" >&2
+        rm -rf "$prefix"
+        if ! "$loader" wineboot -i >"$prefix.log" 2>&1; then
+            cat "$prefix.log" >&2
+            echo "wine-run: wineboot failed" >&2
+            exit 2
+        fi
+        "$loader" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >>"$prefix.log" 2>&1
+        # The desktop process that wineboot started still has no driver: end it, so that the
+        # first windowed program starts a new one with the null driver.
+        "$server" -k >/dev/null 2>&1 || true
+        "$server" -w >/dev/null 2>&1 || true
+        touch "$prefix/.headless-ready"
+    fi
+    # Starts the server or, when one runs already, renews its persistence.
+    "$server" -p"$persist_s" </dev/null >/dev/null 2>&1
+    flock -u 9
+    exec 9>&-
+}
+
+CreatePrefix
+if [ "${1:-}" = "--init" ]; then
+    exit 0
+fi
+if [ $# -eq 0 ]; then
+    echo "usage: wine-run.sh [--init] [PROGRAM [ARGS...]]" >&2
+    exit 2
+fi
+
+# A GoogleTest program running tests (the listing of tests is not a run).
+gtest_run=0
+listing=0
+for arg in "$@"; do
+    case "$arg" in
+    --gtest_list_tests) listing=1 ;;
+    --gtest_*) gtest_run=1 ;;
+    esac
+done
+if [ "$listing" -eq 1 ]; then
+    gtest_run=0
+fi
+if [ "${WINE_RUN_GTEST:-0}" = 1 ]; then
+    gtest_run=$((1 - listing))
+fi
+
+if [ "$gtest_run" -eq 0 ] && [ "$listing" -eq 0 ]; then
+    timeout -k 5 "$timeout_s" "$loader" "$@"
+    status=$?
+    output=""
+else
+    # msvcrt writes text-mode line ends; the readers of test output expect "\n".
+    output="$(mktemp)"
+    trap 'rm -f "$output"' EXIT
+    timeout -k 5 "$timeout_s" "$loader" "$@" | tr -d '\r' | tee "$output"
+    status=${PIPESTATUS[0]}
+fi
+
+case "$status" in
+124 | 137)
+    echo "wine-run: $1 did not finish within ${timeout_s} s" >&2
+    exit 124
+    ;;
+5)
+    echo "wine-run: $1 crashed (Wine status 5)" >&2
+    exit 5
+    ;;
+esac
+
+if [ "$gtest_run" -eq 1 ]; then
+    if grep -q '^\[  FAILED  \]' "$output"; then
+        exit $((status == 0 ? 1 : status))
+    fi
+    if ! grep -q '^\[  PASSED  \]' "$output"; then
+        echo "wine-run: $1 ended (status $status) without the test summary: it crashed or quit early" >&2
+        exit $((status == 0 ? 1 : status))
+    fi
+fi
+exit "$status"
