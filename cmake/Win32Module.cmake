@@ -123,10 +123,10 @@ function(win32_module_resources target rc_file)
     add_custom_target(${target}_resources DEPENDS ${res_file})
     add_dependencies(${target} ${target}_resources)
 
-    set(embed_source ${CMAKE_CURRENT_BINARY_DIR}/${target}_resources.c)
+    set(embed_source ${CMAKE_CURRENT_BINARY_DIR}/${target}_resources.cpp)
     file(WRITE ${embed_source}.in
-         "/* Generated: the compiled resources of ${target}, as an allocated section that the\n"
-         "   layer finds through the library's section headers. */\n"
+         "// Generated: the compiled resources of ${target}, as an allocated section that the\n"
+         "// layer finds through the library's section headers.\n"
          "__asm__(\".section .win32res,\\\"a\\\"\\n\"\n"
          "        \".balign 4\\n\"\n"
          "        \".incbin \\\"${res_file}\\\"\\n\"\n"
