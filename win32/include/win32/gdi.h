@@ -16,6 +16,27 @@
 #define OBJ_BITMAP 7
 #define OBJ_MEMDC 10
 
+#define WHITE_BRUSH 0
+#define LTGRAY_BRUSH 1
+#define GRAY_BRUSH 2
+#define DKGRAY_BRUSH 3
+#define BLACK_BRUSH 4
+#define NULL_BRUSH 5
+#define HOLLOW_BRUSH NULL_BRUSH
+
+#define BS_SOLID 0
+#define BS_NULL 1
+#define BS_HOLLOW BS_NULL
+
+#define SRCCOPY 0x00CC0020UL
+#define CLR_INVALID 0xFFFFFFFFUL
+
+// GetDeviceCaps indices.
+#define HORZRES 8
+#define VERTRES 10
+#define BITSPIXEL 12
+#define PLANES 14
+
 #pragma pack(push, 2)
 struct BITMAPFILEHEADER {
     WORD bfType;
@@ -66,6 +87,12 @@ struct BITMAP {
     LPVOID bmBits;
 };
 
+struct LOGBRUSH {
+    UINT lbStyle;
+    COLORREF lbColor;
+    ULONG_PTR lbHatch;
+};
+
 struct DIBSECTION {
     BITMAP dsBm;
     BITMAPINFOHEADER dsBmih;
@@ -77,10 +104,27 @@ struct DIBSECTION {
 extern "C" {
 WIN32LAYER_API HDC WINAPI GetDC(HWND window);
 WIN32LAYER_API int WINAPI ReleaseDC(HWND window, HDC dc);
+WIN32LAYER_API HDC WINAPI CreateCompatibleDC(HDC dc);
+WIN32LAYER_API BOOL WINAPI DeleteDC(HDC dc);
+WIN32LAYER_API int WINAPI GetDeviceCaps(HDC dc, int index);
 WIN32LAYER_API HBITMAP WINAPI CreateDIBSection(HDC dc, const BITMAPINFO* info, UINT usage,
                                                void** bits, HANDLE section, DWORD offset);
+WIN32LAYER_API HBITMAP WINAPI CreateCompatibleBitmap(HDC dc, int width, int height);
+WIN32LAYER_API HBRUSH WINAPI CreateSolidBrush(COLORREF color);
+WIN32LAYER_API HGDIOBJ WINAPI GetStockObject(int index);
+WIN32LAYER_API HGDIOBJ WINAPI SelectObject(HDC dc, HGDIOBJ object);
 WIN32LAYER_API BOOL WINAPI DeleteObject(HGDIOBJ object);
 WIN32LAYER_API int WINAPI GetObjectW(HGDIOBJ object, int size, LPVOID out);
+WIN32LAYER_API DWORD WINAPI GetObjectType(HGDIOBJ object);
+
+WIN32LAYER_API int WINAPI FillRect(HDC dc, const RECT* rect, HBRUSH brush);
+WIN32LAYER_API BOOL WINAPI BitBlt(HDC dest, int x, int y, int width, int height, HDC source,
+                                  int source_x, int source_y, DWORD rop);
+WIN32LAYER_API BOOL WINAPI StretchBlt(HDC dest, int x, int y, int width, int height, HDC source,
+                                      int source_x, int source_y, int source_width,
+                                      int source_height, DWORD rop);
+WIN32LAYER_API COLORREF WINAPI GetPixel(HDC dc, int x, int y);
+WIN32LAYER_API COLORREF WINAPI SetPixel(HDC dc, int x, int y, COLORREF color);
 }
 
 #define GetObject GetObjectW

@@ -1,0 +1,5 @@
+// The emulated screen's size, set by the host (Win32LayerSetScreenSize).
+#pragma once
+
+int ScreenWidth();
+int ScreenHeight();
