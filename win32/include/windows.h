@@ -8,3 +8,4 @@
 #include "win32/gdi.h"
 #include "win32/modules.h"
 #include "win32/resources.h"
+#include "win32/registry.h"

@@ -34,8 +34,9 @@ WIN32LAYER_API BOOL Win32LayerReadBitmap(HBITMAP bitmap, int* width, int* height
 
 extern "C" {
 // The registry database file (UTF-8 path). Closes the database in use; the next registry call
-// opens this one, creating its folder and the file when missing. Handles opened on the previous
-// database stop working. Null returns to the default: the environment variable WIN32LAYER_REGISTRY,
-// else $XDG_CONFIG_HOME/win32layer/registry.sqlite3, else ~/.config/win32layer/registry.sqlite3.
+// opens this one, creating its folder and the file when missing. Handles opened on the
+// previous database stop working. Null returns to the default: the environment variable
+// WIN32LAYER_REGISTRY, else $XDG_CONFIG_HOME/win32layer/registry.sqlite3, else
+// ~/.config/win32layer/registry.sqlite3.
 WIN32LAYER_API void Win32LayerSetRegistryPath(const char* utf8_path);
 }
