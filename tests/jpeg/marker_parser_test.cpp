@@ -1,0 +1,852 @@
+// The marker parser: the marker search, the SOI search and the segment loop up to the first
+// SOS, the segment handlers, and the decode gate that keeps undecodable streams from the scan.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "stage_streams.h"
+
+namespace {
+
+using stagetest::Append;
+using stagetest::Bytes;
+using stagetest::Decoder;
+using stagetest::Image;
+using stagetest::PutWord;
+using stagetest::Segment;
+
+// Attaches the decoder to the image and checks that the header parse reports success.
+void Parse(Decoder* decoder, const Image& image) {
+    ASSERT_EQ(varnel::Attach(decoder->get(), image.data, image.size), 0);
+}
+
+// Gives the decoder a reader over the image without parsing anything.
+void ReaderOnly(Decoder* decoder, const Image& image) {
+    auto* reader = static_cast<varnel::JpegReader*>(std::malloc(sizeof(varnel::JpegReader)));
+    reader->consumed = nullptr;
+    varnel::Init(reader, image.data, image.size);
+    (*decoder)->reader = reader;
+}
+
+Bytes Text(const std::string& text) {
+    return Bytes(text.begin(), text.end());
+}
+
+void Com(Bytes* out, const std::string& text) {
+    Segment(out, 0xFE, Text(text));
+}
+
+void Dri(Bytes* out, int interval) {
+    Bytes payload;
+    PutWord(&payload, interval);
+    Segment(out, 0xDD, payload);
+}
+
+// T.81 Figure A.6 walked diagonal by diagonal: the natural index of each zig-zag position.
+std::vector<int> ZigZagByDiagonals() {
+    std::vector<int> order;
+    for (int s = 0; s <= 14; ++s) {
+        for (int i = 0; i <= s; ++i) {
+            const int row = (s % 2 == 1) ? i : s - i;
+            const int column = s - row;
+            if (row < 8 && column < 8) order.push_back(row * 8 + column);
+        }
+    }
+    return order;
+}
+
+// --- The marker search ---
+
+TEST(MarkerSearch, PassesOverStuffedZerosAndOtherBytes) {
+    const Image image(Bytes{0x00, 0x12, 0xFF, 0x00, 0x34, 0xFF, 0xC4, 0x99});
+    Decoder decoder;
+    ReaderOnly(&decoder, image);
+    EXPECT_EQ(varnel::NextMarker(decoder.get()), 0xC4);
+    EXPECT_EQ(decoder->reader->cursor, image.data + 7);
+}
+
+TEST(MarkerSearch, ReservedCodesYieldFF) {
+    const Image image(Bytes{0xFF, 0x01, 0xFF, 0x02, 0xFF, 0x03, 0xFF, 0xBF, 0xFF, 0xC0});
+    Decoder decoder;
+    ReaderOnly(&decoder, image);
+    EXPECT_EQ(varnel::NextMarker(decoder.get()), 0x01);
+    EXPECT_EQ(varnel::NextMarker(decoder.get()), 0x02);
+    EXPECT_EQ(varnel::NextMarker(decoder.get()), 0xFF);
+    EXPECT_EQ(varnel::NextMarker(decoder.get()), 0xFF);
+    EXPECT_EQ(varnel::NextMarker(decoder.get()), 0xC0);
+}
+
+TEST(MarkerSearch, SecondFFIsAMarkerCodeNotAFillByte) {
+    const Image image(Bytes{0xFF, 0xFF, 0xD8, 0xFF, 0xD9});
+    Decoder decoder;
+    ReaderOnly(&decoder, image);
+    EXPECT_EQ(varnel::NextMarker(decoder.get()), 0xFF);
+    EXPECT_EQ(varnel::NextMarker(decoder.get()), 0xD9);
+}
+
+TEST(MarkerSearch, EndsWithZeroWhenTheImageRunsOut) {
+    for (const Bytes& bytes : {Bytes{}, Bytes{0x12, 0x34}, Bytes{0x12, 0xFF}, Bytes{0xFF, 0x00}}) {
+        const Image image(bytes);
+        Decoder decoder;
+        ReaderOnly(&decoder, image);
+        EXPECT_EQ(varnel::NextMarker(decoder.get()), 0) << bytes.size();
+        EXPECT_EQ(varnel::NextMarker(decoder.get()), 0);
+    }
+    const Image last(Bytes{0x00, 0xFF, 0xD9});
+    Decoder decoder;
+    ReaderOnly(&decoder, last);
+    EXPECT_EQ(varnel::NextMarker(decoder.get()), 0xD9);
+    EXPECT_EQ(varnel::NextMarker(decoder.get()), 0);
+}
+
+// --- The SOI search and the segment loop ---
+
+TEST(HeaderParse, BytesBeforeSoiArePassedOver) {
+    Bytes bytes{0x11, 0x22, 0x00};
+    Com(&bytes, "xyz");  // a segment before SOI is not read
+    stagetest::Soi(&bytes);
+    Com(&bytes, "abc");
+    stagetest::Eoi(&bytes);
+    const Image image(bytes);
+    Decoder decoder;
+    int32_t counter = -1;
+    decoder->consumed = &counter;
+    Parse(&decoder, image);
+    ASSERT_NE(decoder->comment, nullptr);
+    EXPECT_STREQ(decoder->comment, "abc");
+    EXPECT_EQ(decoder->segment_flags, varnel::kSegmentCOM);
+    EXPECT_EQ(decoder->in_image, 0);
+    EXPECT_EQ(counter, image.size);
+    EXPECT_EQ(varnel::Decode(decoder.get()), varnel::kNothingToDecode);
+}
+
+TEST(HeaderParse, FFFFD8IsNotSoi) {
+    Bytes bytes{0xFF, 0xFF, 0xD8};
+    Com(&bytes, "abc");
+    stagetest::Eoi(&bytes);
+    const Image image(bytes);
+    Decoder decoder;
+    Parse(&decoder, image);
+    EXPECT_EQ(decoder->in_image, 0);
+    EXPECT_EQ(decoder->comment, nullptr);
+    EXPECT_EQ(decoder->segment_flags, 0);
+}
+
+TEST(HeaderParse, NoSoiAndNoEoiEndWithoutHanging) {
+    const Image nothing(Bytes{0x01, 0x02, 0x03});
+    Decoder no_soi;
+    Parse(&no_soi, nothing);
+    EXPECT_EQ(no_soi->in_image, 0);
+    EXPECT_EQ(varnel::Decode(no_soi.get()), varnel::kNothingToDecode);
+
+    Bytes bytes;
+    stagetest::Soi(&bytes);
+    Com(&bytes, "abc");
+    const Image image(bytes);
+    Decoder no_eoi;
+    Parse(&no_eoi, image);
+    EXPECT_EQ(no_eoi->in_image, 1);
+    EXPECT_STREQ(no_eoi->comment, "abc");
+}
+
+TEST(HeaderParse, MarkersWithoutSegmentsArePassedOver) {
+    Bytes bytes;
+    stagetest::Soi(&bytes);
+    Append(&bytes, {0xFF, 0xD0, 0xFF, 0xD8, 0xFF, 0x01});  // RST0, a second SOI, TEM
+    Com(&bytes, "abc");
+    stagetest::Eoi(&bytes);
+    const Image image(bytes);
+    Decoder decoder;
+    Parse(&decoder, image);
+    EXPECT_STREQ(decoder->comment, "abc");
+}
+
+TEST(HeaderParse, UnrecognisedSegmentIsSearchedThrough) {
+    Bytes bytes;
+    stagetest::Soi(&bytes);
+    // A progressive frame header: not read, so the COM inside its bytes is found.
+    Bytes sof2{8, 0, 8, 0, 8, 1};
+    Append(&sof2, {0xFF, 0xFE, 0x00, 0x05, 'a', 'b', 'c'});
+    Segment(&bytes, 0xC2, sof2);
+    stagetest::StandardTables(&bytes);
+    stagetest::Sos(&bytes, {{1, 0, 0}});
+    Append(&bytes, {0x00, 0x00});
+    stagetest::Eoi(&bytes);
+    const Image image(bytes);
+    Decoder decoder;
+    Parse(&decoder, image);
+    EXPECT_STREQ(decoder->comment, "abc");
+    EXPECT_EQ(decoder->component_count, 0);
+    EXPECT_EQ(decoder->width, 0);
+    // Tables and a scan, but no baseline frame: nothing to decode.
+    EXPECT_EQ(varnel::Decode(decoder.get()), varnel::kNothingToDecode);
+    EXPECT_EQ(decoder->planes[0], nullptr);
+}
+
+TEST(HeaderParse, MarkerAfterAFillByteIsNotRecognised) {
+    Bytes bytes;
+    stagetest::Soi(&bytes);
+    Append(&bytes, {0xFF});
+    Com(&bytes, "abc");
+    stagetest::Eoi(&bytes);
+    const Image image(bytes);
+    Decoder decoder;
+    Parse(&decoder, image);
+    EXPECT_EQ(decoder->comment, nullptr);
+    EXPECT_EQ(decoder->segment_flags, 0);
+}
+
+TEST(HeaderParse, StopsAtTheFirstScan) {
+    Bytes bytes;
+    stagetest::Soi(&bytes);
+    stagetest::Sof0(&bytes, 8, 8, 8, {{1, 1, 1, 0}});
+    stagetest::StandardTables(&bytes);
+    stagetest::Sos(&bytes, {{1, 0, 0}});
+    const int32_t scan_data = static_cast<int32_t>(bytes.size());
+    Append(&bytes, {0x12, 0x34});
+    Com(&bytes, "late");
+    stagetest::DqtFlat(&bytes, 0, 9);
+    Dri(&bytes, 4);
+    stagetest::Eoi(&bytes);
+    const Image image(bytes);
+    Decoder decoder;
+    int32_t counter = 0;
+    decoder->consumed = &counter;
+    Parse(&decoder, image);
+    EXPECT_EQ(decoder->segment_flags, varnel::kSegmentDHT | varnel::kSegmentSOS);
+    EXPECT_EQ(decoder->comment, nullptr);
+    EXPECT_EQ(decoder->quant[0][0], 0);
+    EXPECT_EQ(decoder->restart_interval, 0);
+    EXPECT_EQ(decoder->in_image, 1);
+    EXPECT_EQ(decoder->reader->cursor, image.data + scan_data);
+    EXPECT_EQ(decoder->reader->bit_index, 7);
+    EXPECT_EQ(counter, scan_data);
+}
+
+TEST(HeaderParse, ReattachReplacesTheReader) {
+    Bytes bytes;
+    stagetest::Soi(&bytes);
+    Com(&bytes, "one");
+    stagetest::Eoi(&bytes);
+    const Image first(bytes);
+    bytes[bytes.size() - 3] = 'x';  // the comment's last byte
+    const Image second(bytes);
+    Decoder decoder;
+    Parse(&decoder, first);
+    EXPECT_STREQ(decoder->comment, "one");
+    Parse(&decoder, second);
+    EXPECT_EQ(decoder->reader->end, second.data + second.size);
+    EXPECT_STREQ(decoder->comment, "onx");
+}
+
+// --- APP0 ---
+
+Bytes JfifPayload(int length_without_marker) {
+    Bytes payload = Text("JFIF");
+    Append(&payload, {0x00, 1, 2, 1, 0x01, 0x2C, 0x00, 0x48, 3, 4});
+    payload.resize(static_cast<size_t>(length_without_marker - 2), 0xAA);
+    return payload;
+}
+
+TEST(App0, JfifOfLength16ReadsTheNineFields) {
+    Bytes bytes;
+    stagetest::Soi(&bytes);
+    Segment(&bytes, 0xE0, JfifPayload(16));
+    Dri(&bytes, 7);
+    stagetest::Eoi(&bytes);
+    const Image image(bytes);
+    Decoder decoder;
+    Parse(&decoder, image);
+    EXPECT_EQ(decoder->app0_kind, 1);
+    EXPECT_EQ(decoder->segment_flags, varnel::kSegmentJFIF);
+    EXPECT_EQ(decoder->jfif_major, 1);
+    EXPECT_EQ(decoder->jfif_minor, 2);
+    EXPECT_EQ(decoder->density_units, 1);
+    EXPECT_EQ(decoder->x_density, 300);
+    EXPECT_EQ(decoder->y_density, 72);
+    EXPECT_EQ(decoder->thumb_width, 3);
+    EXPECT_EQ(decoder->thumb_height, 4);
+    EXPECT_EQ(decoder->restart_interval, 7);
+}
+
+TEST(App0, JfifThumbnailIsSkipped) {
+    Bytes bytes;
+    stagetest::Soi(&bytes);
+    Bytes payload = JfifPayload(16);
+    Append(&payload, {0xFF, 0xDD, 0x00, 0x04, 0x00, 0x63, 0xFF, 0xD9});  // thumbnail bytes
+    Segment(&bytes, 0xE0, payload);
+    Dri(&bytes, 7);
+    stagetest::Eoi(&bytes);
+    const Image image(bytes);
+    Decoder decoder;
+    Parse(&decoder, image);
+    EXPECT_EQ(decoder->app0_kind, 1);
+    EXPECT_EQ(decoder->restart_interval, 7);
+}
+
+TEST(App0, ShortJfifReadsPastItsEndAndStepsBack) {
+    Bytes bytes;
+    stagetest::Soi(&bytes);
+    Append(&bytes, {0xFF, 0xE0, 0x00, 0x0A, 'J', 'F', 'I', 'F', 0x00, 0x01, 0x02, 0x03});
+    Dri(&bytes, 7);  // FF DD 00 04 00 07: read as JFIF fields, then parsed as DRI
+    stagetest::Eoi(&bytes);
+    const Image image(bytes);
+    Decoder decoder;
+    Parse(&decoder, image);
+    EXPECT_EQ(decoder->app0_kind, 1);
+    EXPECT_EQ(decoder->jfif_major, 1);
+    EXPECT_EQ(decoder->jfif_minor, 2);
+    EXPECT_EQ(decoder->density_units, 3);
+    EXPECT_EQ(decoder->x_density, 0xFFDD);
+    EXPECT_EQ(decoder->y_density, 4);
+    EXPECT_EQ(decoder->thumb_width, 0);
+    EXPECT_EQ(decoder->thumb_height, 7);
+    EXPECT_EQ(decoder->restart_interval, 7);
+}
+
+TEST(App0, IdentifierComparedUpToItsFourthByte) {
+    Bytes bytes;
+    stagetest::Soi(&bytes);
+    Bytes payload = JfifPayload(16);
+    payload[4] = '!';  // the fifth byte is not compared
+    Segment(&bytes, 0xE0, payload);
+    stagetest::Eoi(&bytes);
+    const Image image(bytes);
+    Decoder decoder;
+    Parse(&decoder, image);
+    EXPECT_EQ(decoder->app0_kind, 1);
+}
+
+TEST(App0, SegmentTooShortForAnIdentifierIsSkippedWhole) {
+    Bytes bytes;
+    stagetest::Soi(&bytes);
+    Segment(&bytes, 0xE0, Text("JFIF"));
+    Dri(&bytes, 7);
+    stagetest::Eoi(&bytes);
+    const Image image(bytes);
+    Decoder decoder;
+    Parse(&decoder, image);
+    EXPECT_EQ(decoder->app0_kind, 0);
+    EXPECT_EQ(decoder->segment_flags, 0);
+    EXPECT_EQ(decoder->x_density, 1);
+    EXPECT_EQ(decoder->restart_interval, 7);
+}
+
+TEST(App0, JfxxWithThumbnail) {
+    Bytes bytes;
+    stagetest::Soi(&bytes);
+    Bytes payload = Text("JFXX");
+    Append(&payload, {0x00, 0x13});
+    for (int i = 0; i < 300; ++i) Append(&payload, {0xFF, 0xD9});
+    Segment(&bytes, 0xE0, payload);
+    Dri(&bytes, 7);
+    stagetest::Eoi(&bytes);
+    const Image image(bytes);
+    Decoder decoder;
+    Parse(&decoder, image);
+    EXPECT_EQ(decoder->app0_kind, 2);
+    EXPECT_EQ(decoder->jfxx_code, 0x13);
+    EXPECT_EQ(decoder->segment_flags, 0);
+    EXPECT_EQ(decoder->restart_interval, 7);
+}
+
+TEST(App0, OtherIdentifierIsSkippedToItsEnd) {
+    Bytes bytes;
+    stagetest::Soi(&bytes);
+    Bytes payload = Text("AVI1");
+    Append(&payload, {0x00, 0xFF, 0xDD, 0x00, 0x04, 0x00, 0x63, 0xFF, 0xD9});
+    Segment(&bytes, 0xE0, payload);
+    Dri(&bytes, 7);
+    stagetest::Eoi(&bytes);
+    const Image image(bytes);
+    Decoder decoder;
+    Parse(&decoder, image);
+    EXPECT_EQ(decoder->app0_kind, 0);
+    EXPECT_EQ(decoder->restart_interval, 7);
+}
+
+TEST(App0, IdentifierCutShortByTheEndIsNotRecognised) {
+    Bytes bytes;
+    stagetest::Soi(&bytes);
+    Append(&bytes, {0xFF, 0xE0, 0x00, 0x10, 'J', 'F', 'I', 'F'});
+    const Image image(bytes);
+    Decoder decoder;
+    Parse(&decoder, image);
+    EXPECT_EQ(decoder->app0_kind, 0);
+    EXPECT_EQ(decoder->segment_flags, 0);
+}
+
+TEST(AppN, SegmentsAreSkippedWhole) {
+    Bytes bytes;
+    stagetest::Soi(&bytes);
+    Segment(&bytes, 0xE1, Bytes{'E', 'x', 'i', 'f', 0, 0, 0xFF, 0xFE, 0x00, 0x04, 'x', 'y'});
+    Segment(&bytes, 0xEF, Bytes{0xFF, 0xDD, 0x00, 0x04, 0x00, 0x63});
+    Dri(&bytes, 7);
+    stagetest::Eoi(&bytes);
+    const Image image(bytes);
+    Decoder decoder;
+    Parse(&decoder, image);
+    EXPECT_EQ(decoder->comment, nullptr);
+    EXPECT_EQ(decoder->restart_interval, 7);
+}
+
+TEST(AppN, LengthBelowTwoDoesNotStopTheParse) {
+    Bytes bytes;
+    stagetest::Soi(&bytes);
+    Append(&bytes, {0xFF, 0xE1, 0x00, 0x00, 0xFF, 0xE0, 0x00, 0x01});
+    Dri(&bytes, 7);
+    stagetest::Eoi(&bytes);
+    const Image image(bytes);
+    Decoder decoder;
+    Parse(&decoder, image);
+    EXPECT_EQ(decoder->restart_interval, 7);
+    EXPECT_EQ(decoder->in_image, 0);
+}
+
+// --- COM ---
+
+TEST(Com, LaterCommentReplacesEarlier) {
+    Bytes bytes;
+    stagetest::Soi(&bytes);
+    Com(&bytes, "abc");
+    const Image first(Bytes(bytes.begin(), bytes.end()));
+    Decoder one;
+    Parse(&one, first);
+    ASSERT_NE(one->comment, nullptr);
+    EXPECT_EQ(std::memcmp(one->comment, "abc", 4), 0);
+    EXPECT_EQ(one->segment_flags, varnel::kSegmentCOM);
+
+    Com(&bytes, "\xE3\x81\x82z");  // raw bytes, stored as they are
+    Com(&bytes, "");
+    Com(&bytes, "de");
+    stagetest::Eoi(&bytes);
+    const Image image(bytes);
+    Decoder decoder;
+    Parse(&decoder, image);
+    EXPECT_STREQ(decoder->comment, "de");
+}
+
+TEST(Com, EmptyComment) {
+    Bytes bytes;
+    stagetest::Soi(&bytes);
+    Com(&bytes, "");
+    stagetest::Eoi(&bytes);
+    const Image image(bytes);
+    Decoder decoder;
+    Parse(&decoder, image);
+    ASSERT_NE(decoder->comment, nullptr);
+    EXPECT_EQ(decoder->comment[0], 0);
+}
+
+TEST(Com, CutShortByTheEndLeavesZeroBytes) {
+    Bytes bytes;
+    stagetest::Soi(&bytes);
+    Append(&bytes, {0xFF, 0xFE, 0x00, 0x08, 'a', 'b'});
+    const Image image(bytes);
+    Decoder decoder;
+    Parse(&decoder, image);
+    ASSERT_NE(decoder->comment, nullptr);
+    for (int i = 0; i <= 6; ++i) EXPECT_EQ(decoder->comment[i], 0) << i;
+    EXPECT_EQ(decoder->segment_flags, varnel::kSegmentCOM);
+}
+
+TEST(Com, LengthBelowTwoLeavesNoComment) {
+    Bytes bytes;
+    stagetest::Soi(&bytes);
+    Com(&bytes, "abc");
+    Append(&bytes, {0xFF, 0xFE, 0x00, 0x01});
+    Dri(&bytes, 7);
+    stagetest::Eoi(&bytes);
+    const Image image(bytes);
+    Decoder decoder;
+    Parse(&decoder, image);
+    EXPECT_EQ(decoder->comment, nullptr);
+    EXPECT_EQ(decoder->restart_interval, 7);
+}
+
+// --- DQT ---
+
+TEST(Dqt, TwoTablesInOneSegmentAreStoredInNaturalOrder) {
+    Bytes payload{0x00};
+    for (int k = 0; k < 64; ++k) payload.push_back(static_cast<uint8_t>(k + 1));
+    payload.push_back(0x01);
+    for (int k = 0; k < 64; ++k) payload.push_back(static_cast<uint8_t>(101 + k));
+    ASSERT_EQ(payload.size() + 2, 132u);
+    Bytes bytes;
+    stagetest::Soi(&bytes);
+    Segment(&bytes, 0xDB, payload);
+    stagetest::Eoi(&bytes);
+    const Image image(bytes);
+    Decoder decoder;
+    Parse(&decoder, image);
+    EXPECT_EQ(decoder->segment_flags, varnel::kSegmentDQT);
+    EXPECT_EQ(decoder->quant[0][1], 2);
+    EXPECT_EQ(decoder->quant[0][8], 3);
+    const std::vector<int> zigzag = ZigZagByDiagonals();
+    ASSERT_EQ(zigzag.size(), 64u);
+    for (int k = 0; k < 64; ++k) {
+        EXPECT_EQ(varnel::zigzag_order[k], zigzag[k]) << k;
+        EXPECT_EQ(decoder->quant[0][zigzag[k]], k + 1) << k;
+        EXPECT_EQ(decoder->quant[1][zigzag[k]], 101 + k) << k;
+    }
+    EXPECT_EQ(decoder->quant[2][0], 0);
+}
+
+TEST(Dqt, TableByteSelectsPrecisionAndFoldsTheIdentifier) {
+    Bytes wide{0x13};
+    for (int k = 0; k < 64; ++k) PutWord(&wide, 0x0100 + k);
+    Bytes narrow{0x05};
+    for (int k = 0; k < 64; ++k) narrow.push_back(static_cast<uint8_t>(200 + k % 50));
+    Bytes bytes;
+    stagetest::Soi(&bytes);
+    Segment(&bytes, 0xDB, wide);
+    Segment(&bytes, 0xDB, narrow);
+    stagetest::Eoi(&bytes);
+    const Image image(bytes);
+    Decoder decoder;
+    Parse(&decoder, image);
+    EXPECT_EQ(decoder->quant[3][0], 0x0100);
+    EXPECT_EQ(decoder->quant[3][63], 0x013F);
+    EXPECT_EQ(decoder->quant[1][0], 200);
+    EXPECT_EQ(decoder->quant[1][63], 213);
+    EXPECT_EQ(decoder->quant[0][0], 0);
+}
+
+TEST(Dqt, TableIsReadWholeWhateverTheLength) {
+    Bytes bytes;
+    stagetest::Soi(&bytes);
+    // Length 10, but the table's 64 entries are read, then the search goes on after them.
+    Append(&bytes, {0xFF, 0xDB, 0x00, 0x0A, 0x02});
+    bytes.insert(bytes.end(), 64, 0x07);
+    Com(&bytes, "abc");
+    // Length 2 and length 0: exactly one table each; the second table's bytes are searched.
+    Append(&bytes, {0xFF, 0xDB, 0x00, 0x02, 0x00});
+    bytes.insert(bytes.end(), 64, 0x05);
+    Append(&bytes, {0x01});
+    bytes.insert(bytes.end(), 64, 0x06);
+    Append(&bytes, {0xFF, 0xDB, 0x00, 0x00, 0x03});
+    bytes.insert(bytes.end(), 64, 0x08);
+    Append(&bytes, {0x01});
+    bytes.insert(bytes.end(), 64, 0x09);
+    stagetest::Eoi(&bytes);
+    const Image image(bytes);
+    Decoder decoder;
+    Parse(&decoder, image);
+    EXPECT_EQ(decoder->quant[2][63], 7);
+    EXPECT_STREQ(decoder->comment, "abc");
+    EXPECT_EQ(decoder->quant[0][63], 5);
+    EXPECT_EQ(decoder->quant[3][63], 8);
+    EXPECT_EQ(decoder->quant[1][0], 0);
+    EXPECT_EQ(decoder->in_image, 0);
+}
+
+TEST(Dqt, TableCutShortByTheEndReadsZeros) {
+    Bytes bytes;
+    stagetest::Soi(&bytes);
+    Append(&bytes, {0xFF, 0xDB, 0x00, 0x43, 0x00, 9, 9, 9});
+    const Image image(bytes);
+    Decoder decoder;
+    Parse(&decoder, image);
+    EXPECT_EQ(decoder->quant[0][0], 9);
+    EXPECT_EQ(decoder->quant[0][8], 9);
+    EXPECT_EQ(decoder->quant[0][63], 0);
+}
+
+// --- SOF0, SOS, DRI, DNL ---
+
+TEST(Sof0, FieldsAndLargestSamplingFactors) {
+    Bytes bytes;
+    stagetest::Soi(&bytes);
+    stagetest::Sof0(&bytes, 8, 0x0123, 0x0456, {{1, 2, 2, 0}, {2, 1, 1, 1}, {3, 1, 1, 3}});
+    stagetest::Eoi(&bytes);
+    const Image image(bytes);
+    Decoder decoder;
+    Parse(&decoder, image);
+    EXPECT_EQ(decoder->segment_flags, 0);
+    EXPECT_EQ(decoder->precision, 8);
+    EXPECT_EQ(decoder->height, 0x0123);
+    EXPECT_EQ(decoder->width, 0x0456);
+    EXPECT_EQ(decoder->component_count, 3);
+    EXPECT_EQ(decoder->h_max, 2);
+    EXPECT_EQ(decoder->v_max, 2);
+    EXPECT_EQ(decoder->frame_components[0].id, 1);
+    EXPECT_EQ(decoder->frame_components[1].h, 1);
+    EXPECT_EQ(decoder->frame_components[1].tq, 1);
+    EXPECT_EQ(decoder->frame_components[2].id, 3);
+    EXPECT_EQ(decoder->frame_components[2].tq, 3);
+}
+
+TEST(Sof0, LaterFrameHeaderReplacesTheFactors) {
+    Bytes bytes;
+    stagetest::Soi(&bytes);
+    stagetest::Sof0(&bytes, 8, 16, 16, {{1, 3, 1, 0}, {2, 1, 4, 0}, {3, 1, 1, 0}});
+    stagetest::Sof0(&bytes, 12, 8, 8, {{1, 1, 1, 0}});
+    stagetest::Eoi(&bytes);
+    const Image image(bytes);
+    Decoder decoder;
+    Parse(&decoder, image);
+    EXPECT_EQ(decoder->component_count, 1);
+    EXPECT_EQ(decoder->precision, 12);
+    EXPECT_EQ(decoder->h_max, 1);
+    EXPECT_EQ(decoder->v_max, 1);
+}
+
+TEST(Sof0, OtherComponentCountsReadNoComponents) {
+    Bytes bytes;
+    stagetest::Soi(&bytes);
+    stagetest::Sof0(&bytes, 8, 16, 16, {{1, 2, 1, 0}, {2, 1, 1, 1}, {3, 1, 1, 1}});
+    stagetest::Sof0(&bytes, 8, 24, 32, {{9, 4, 4, 2}, {9, 4, 4, 2}, {9, 4, 4, 2}, {9, 4, 4, 2}});
+    stagetest::Eoi(&bytes);
+    const Image image(bytes);
+    Decoder decoder;
+    Parse(&decoder, image);
+    EXPECT_EQ(decoder->component_count, 4);
+    EXPECT_EQ(decoder->width, 32);
+    EXPECT_EQ(decoder->h_max, 2);
+    EXPECT_EQ(decoder->v_max, 1);
+    EXPECT_EQ(decoder->frame_components[0].id, 1);
+    EXPECT_EQ(decoder->frame_components[0].h, 2);
+}
+
+TEST(Sos, FieldsAndTheReaderAtTheEntropyCodedData) {
+    Bytes bytes;
+    stagetest::Soi(&bytes);
+    Append(&bytes, {0xFF, 0xDA, 0x00, 0x0C, 3, 1, 0x00, 2, 0x11, 3, 0x21, 0x05, 0x3F, 0x4A});
+    const int32_t scan_data = static_cast<int32_t>(bytes.size());
+    Append(&bytes, {0x77});
+    const Image image(bytes);
+    Decoder decoder;
+    Parse(&decoder, image);
+    EXPECT_EQ(decoder->segment_flags, varnel::kSegmentSOS);
+    EXPECT_EQ(decoder->scan_component_count, 3);
+    EXPECT_EQ(decoder->scan_components[0].cs, 1);
+    EXPECT_EQ(decoder->scan_components[1].td, 1);
+    EXPECT_EQ(decoder->scan_components[1].ta, 1);
+    EXPECT_EQ(decoder->scan_components[2].cs, 3);
+    EXPECT_EQ(decoder->scan_components[2].td, 2);
+    EXPECT_EQ(decoder->scan_components[2].ta, 1);
+    EXPECT_EQ(decoder->ss, 5);
+    EXPECT_EQ(decoder->se, 0x3F);
+    EXPECT_EQ(decoder->ah, 4);
+    EXPECT_EQ(decoder->al, 0xA);
+    EXPECT_EQ(decoder->reader->cursor, image.data + scan_data);
+}
+
+TEST(Sos, SelectorAboveTwoStopsTheScanHeader) {
+    for (const int tables : {0x30, 0x03}) {
+        Bytes bytes;
+        stagetest::Soi(&bytes);
+        stagetest::Sof0(&bytes, 8, 8, 8, {{1, 1, 1, 0}});
+        stagetest::StandardTables(&bytes);
+        Append(&bytes, {0xFF, 0xDA, 0x00, 0x08, 1, 1, tables, 0x07, 0x3F, 0x00});
+        Com(&bytes, "abc");
+        stagetest::Eoi(&bytes);
+        const Image image(bytes);
+        Decoder decoder;
+        Parse(&decoder, image);
+        EXPECT_EQ(decoder->segment_flags, varnel::kSegmentDHT | varnel::kSegmentSOS);
+        EXPECT_EQ(decoder->comment, nullptr);
+        EXPECT_EQ(decoder->ss, 0) << tables;
+        EXPECT_EQ(varnel::Decode(decoder.get()), varnel::kNothingToDecode) << tables;
+        EXPECT_EQ(decoder->planes[0], nullptr);
+    }
+}
+
+TEST(Sos, MoreThanThreeEntriesAreNotStoredBeyondTheThird) {
+    Bytes bytes;
+    stagetest::Soi(&bytes);
+    stagetest::Sof0(&bytes, 8, 8, 8, {{1, 1, 1, 0}, {2, 1, 1, 0}, {3, 1, 1, 0}});
+    stagetest::StandardTables(&bytes);
+    Append(&bytes, {0xFF, 0xDA, 0x00, 0x10, 5, 1, 0, 2, 0, 3, 0, 0xEE, 0x22, 0xEE, 0x22, 0, 63, 0});
+    Append(&bytes, {0x00});
+    stagetest::Eoi(&bytes);
+    const Image image(bytes);
+    Decoder decoder;
+    int32_t counter = 0;
+    decoder->consumed = &counter;
+    Parse(&decoder, image);
+    EXPECT_EQ(decoder->scan_component_count, 5);
+    EXPECT_EQ(decoder->scan_components[2].cs, 3);
+    // The fields that follow the scan components in the record are untouched.
+    EXPECT_EQ(decoder->consumed, &counter);
+    EXPECT_EQ(decoder->huffman[0][0].count, 17);
+    EXPECT_EQ(decoder->huffman[1][0].count, 255);
+    EXPECT_EQ(varnel::Decode(decoder.get()), varnel::kNothingToDecode);
+}
+
+TEST(DriDnl, RestartIntervalAndNumberOfLines) {
+    Bytes bytes;
+    stagetest::Soi(&bytes);
+    Dri(&bytes, 3);
+    stagetest::Sof0(&bytes, 8, 16, 24, {{1, 1, 1, 0}});
+    Dri(&bytes, 8);
+    Segment(&bytes, 0xDC, Bytes{0x01, 0x02});
+    stagetest::Eoi(&bytes);
+    const Image image(bytes);
+    Decoder decoder;
+    Parse(&decoder, image);
+    EXPECT_EQ(decoder->restart_interval, 8);
+    EXPECT_EQ(decoder->height, 0x0102);
+    EXPECT_EQ(decoder->width, 24);
+}
+
+// --- The decode gate ---
+
+// A one-block grey picture whose pieces the gate tests change one at a time.
+struct GreyPicture {
+    int precision = 8;
+    int height = 8;
+    int width = 8;
+    stagetest::Component component{1, 1, 1, 0};
+    int scan_entries = 1;
+    bool scan_data = true;
+};
+
+Bytes Build(const GreyPicture& picture) {
+    Bytes bytes;
+    stagetest::Soi(&bytes);
+    stagetest::DqtFlat(&bytes, 0, 8);
+    Bytes sof{static_cast<uint8_t>(picture.precision)};
+    PutWord(&sof, picture.height);
+    PutWord(&sof, picture.width);
+    const stagetest::Component& c = picture.component;
+    Append(&sof, {1, c.id, (c.h << 4) | c.v, c.tq});
+    Segment(&bytes, 0xC0, sof);
+    stagetest::StandardTables(&bytes);
+    Bytes sos{static_cast<uint8_t>(picture.scan_entries)};
+    for (int i = 0; i < picture.scan_entries; ++i) Append(&sos, {1 + i, 0x00});
+    Append(&sos, {0, 63, 0});
+    Segment(&bytes, 0xDA, sos);
+    if (picture.scan_data) {
+        stagetest::BitWriter writer;
+        stagetest::PutFlatBlock(&writer, 5);
+        stagetest::PadToByte(&writer);
+        Append(&bytes, writer.bytes);
+        stagetest::Eoi(&bytes);
+    }
+    return bytes;
+}
+
+int32_t ParseAndDecode(const Bytes& bytes) {
+    const Image image(bytes);
+    Decoder decoder;
+    EXPECT_EQ(varnel::Attach(decoder.get(), image.data, image.size), 0);
+    const int32_t result = varnel::Decode(decoder.get());
+    EXPECT_EQ(result == 0, decoder->planes[0] != nullptr);
+    return result;
+}
+
+TEST(DecodeGate, AcceptsAWellFormedPicture) {
+    const Image image(Build(GreyPicture{}));
+    Decoder decoder;
+    Parse(&decoder, image);
+    ASSERT_EQ(varnel::Decode(decoder.get()), 0);
+    // DC difference 5 times quantiser 8: 40 x 5000 / 40000 = 5 above the level of 128.
+    for (int i = 0; i < 64; ++i) {
+        EXPECT_EQ(decoder->planes[0][i], 133);
+        EXPECT_EQ(decoder->planes[1][i], 133);
+        EXPECT_EQ(decoder->planes[2][i], 133);
+    }
+}
+
+TEST(DecodeGate, RefusesFramesTheScanCannotHandle) {
+    GreyPicture picture;
+    picture.component.h = 0;
+    EXPECT_EQ(ParseAndDecode(Build(picture)), varnel::kNothingToDecode);
+    picture = GreyPicture{};
+    picture.component.v = 0;
+    EXPECT_EQ(ParseAndDecode(Build(picture)), varnel::kNothingToDecode);
+    picture = GreyPicture{};
+    picture.component.tq = 4;
+    EXPECT_EQ(ParseAndDecode(Build(picture)), varnel::kNothingToDecode);
+    picture = GreyPicture{};
+    picture.component.tq = 0x80;
+    EXPECT_EQ(ParseAndDecode(Build(picture)), varnel::kNothingToDecode);
+    picture = GreyPicture{};
+    picture.width = 0;
+    EXPECT_EQ(ParseAndDecode(Build(picture)), varnel::kNothingToDecode);
+    picture = GreyPicture{};
+    picture.height = 0;
+    EXPECT_EQ(ParseAndDecode(Build(picture)), varnel::kNothingToDecode);
+    picture = GreyPicture{};
+    picture.scan_entries = 2;  // a scan that does not match the frame
+    EXPECT_EQ(ParseAndDecode(Build(picture)), varnel::kNothingToDecode);
+    picture.scan_entries = 0;
+    EXPECT_EQ(ParseAndDecode(Build(picture)), varnel::kNothingToDecode);
+    picture = GreyPicture{};
+    picture.component.tq = 3;  // a table never defined is still a table
+    EXPECT_EQ(ParseAndDecode(Build(picture)), 0);
+}
+
+TEST(DecodeGate, RefusesStreamsWithoutAScanOrFrame) {
+    Bytes tables_only;
+    stagetest::Soi(&tables_only);
+    stagetest::DqtFlat(&tables_only, 0, 8);
+    stagetest::Sof0(&tables_only, 8, 8, 8, {{1, 1, 1, 0}});
+    stagetest::StandardTables(&tables_only);
+    stagetest::Eoi(&tables_only);
+    EXPECT_EQ(ParseAndDecode(tables_only), varnel::kNothingToDecode);
+
+    Bytes two_components;
+    stagetest::Soi(&two_components);
+    stagetest::Sof0(&two_components, 8, 8, 8, {{1, 1, 1, 0}, {2, 1, 1, 0}});
+    stagetest::Sos(&two_components, {{1, 0, 0}, {2, 0, 0}});
+    stagetest::Eoi(&two_components);
+    EXPECT_EQ(ParseAndDecode(two_components), varnel::kNothingToDecode);
+
+    Bytes three_in_frame_one_in_scan;
+    stagetest::Soi(&three_in_frame_one_in_scan);
+    stagetest::Sof0(&three_in_frame_one_in_scan, 8, 8, 8,
+                    {{1, 1, 1, 0}, {2, 1, 1, 0}, {3, 1, 1, 0}});
+    stagetest::Sos(&three_in_frame_one_in_scan, {{1, 0, 0}});
+    stagetest::Eoi(&three_in_frame_one_in_scan);
+    EXPECT_EQ(ParseAndDecode(three_in_frame_one_in_scan), varnel::kNothingToDecode);
+}
+
+TEST(DecodeGate, ScanHeaderMustBeReadWhole) {
+    GreyPicture picture;
+    picture.scan_data = false;
+    const Bytes whole = Build(picture);
+    // Ending right after the scan header: decoded, as a grey picture.
+    {
+        const Image image(whole);
+        Decoder decoder;
+        Parse(&decoder, image);
+        ASSERT_EQ(varnel::Decode(decoder.get()), 0);
+        for (int i = 0; i < 64; ++i) EXPECT_EQ(decoder->planes[0][i], 128);
+    }
+    // Ending anywhere inside it: refused.
+    for (size_t cut = 1; cut <= 5; ++cut) {
+        const Bytes cut_short(whole.begin(), whole.end() - static_cast<std::ptrdiff_t>(cut));
+        EXPECT_EQ(ParseAndDecode(cut_short), varnel::kNothingToDecode) << cut;
+    }
+}
+
+TEST(DecodeGate, RefusesSizesBeyondTwoGigabytesBeforeAllocating) {
+    GreyPicture picture;
+    picture.width = 65535;
+    picture.height = 65535;
+    EXPECT_EQ(ParseAndDecode(Build(picture)), varnel::kNothingToDecode);
+
+    // The bitmap of 65535 columns takes 196608 bytes a row: 10922 rows fit in 2^31 - 1 bytes,
+    // 10923 do not.
+    picture.height = 10923;
+    {
+        const Image image(Build(picture));
+        Decoder decoder;
+        Parse(&decoder, image);
+        EXPECT_FALSE(varnel::IsDecodable(decoder.get()));
+        EXPECT_EQ(varnel::Decode(decoder.get()), varnel::kNothingToDecode);
+        EXPECT_EQ(decoder->planes[0], nullptr);
+    }
+    picture.height = 10922;
+    {
+        const Image image(Build(picture));
+        Decoder decoder;
+        Parse(&decoder, image);
+        EXPECT_TRUE(varnel::IsDecodable(decoder.get()));
+    }
+}
+
+}  // namespace
