@@ -18,14 +18,14 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct Run {
+struct ToolRun {
     int status = -1;
     std::string out;
 };
 
 // Runs the tool with the arguments, its stdout and stderr together.
-Run Tool(const std::string& arguments) {
-    Run run;
+ToolRun Tool(const std::string& arguments) {
+    ToolRun run;
     const std::string command = std::string(VARNEL_DECODE_PATH) + " " + arguments + " 2>&1";
     FILE* pipe = popen(command.c_str(), "r");
     if (pipe == nullptr) return run;
@@ -66,8 +66,8 @@ fs::path SampleJpeg() {
         for (int i = 0; i < 13 * 7; ++i) out << static_cast<char>(i * 2) << 'x' << static_cast<char>(255 - i);
         out.close();
         const fs::path path = Dir() / "sample.jpg";
-        const std::string command = "cjpeg -sample 2x2 -restart 1 -comment 'hello varnel' -outfile " +
-                                    path.string() + " " + ppm.string();
+        const std::string command = "cjpeg -sample 2x2 -restart 1 " + ppm.string() +
+                                    " | wrjpgcom -comment 'hello varnel' > " + path.string();
         return std::system(command.c_str()) == 0 ? path : fs::path();
     }();
     return jpeg;
@@ -76,7 +76,7 @@ fs::path SampleJpeg() {
 TEST(VarnelDecode, WritesHeadersAndBitsAsLoadJpegReturnsThem) {
     ASSERT_FALSE(SampleJpeg().empty());
     const fs::path bmp = Dir() / "out.bmp";
-    const Run run = Tool(SampleJpeg().string() + " " + bmp.string());
+    const ToolRun run = Tool(SampleJpeg().string() + " " + bmp.string());
     ASSERT_EQ(run.status, 0) << run.out;
     const std::string bytes = Bytes(bmp);
     const size_t stride = 40;  // 13 pixels x 3 bytes, rounded up to 4
@@ -98,7 +98,7 @@ TEST(VarnelDecode, FailureNamesTheFileAndWritesNothing) {
     const fs::path not_jpeg = Dir() / "text.jpg";
     std::ofstream(not_jpeg) << "not a picture";
     for (const fs::path& input : {Dir() / "missing.jpg", not_jpeg}) {
-        const Run run = Tool(input.string() + " " + bmp.string());
+        const ToolRun run = Tool(input.string() + " " + bmp.string());
         EXPECT_EQ(run.status, 1);
         EXPECT_NE(run.out.find(input.string()), std::string::npos) << run.out;
         EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 1) << run.out;
@@ -108,7 +108,7 @@ TEST(VarnelDecode, FailureNamesTheFileAndWritesNothing) {
 
 TEST(VarnelDecode, InfoReportsTheHeaderParse) {
     ASSERT_FALSE(SampleJpeg().empty());
-    const Run run = Tool("--info " + SampleJpeg().string());
+    const ToolRun run = Tool("--info " + SampleJpeg().string());
     ASSERT_EQ(run.status, 0) << run.out;
     for (const char* expected :
          {"size: 13 x 7", "precision: 8 bits", "components: 3", "sampling 2 x 2",
@@ -119,7 +119,7 @@ TEST(VarnelDecode, InfoReportsTheHeaderParse) {
 }
 
 TEST(VarnelDecode, HelpAndBadUsage) {
-    const Run help = Tool("--help");
+    const ToolRun help = Tool("--help");
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.out.find("Usage: varnel-decode IN.jpg OUT.bmp"), std::string::npos);
     EXPECT_EQ(Tool("").status, 2);
