@@ -58,7 +58,7 @@ RECT DCBounds(const DeviceContext& dc, const Bitmap& surface) {
 }
 
 extern "C" WIN32LAYER_API HDC WINAPI GetDC(HWND window) {
-    if (window != nullptr && WindowSurface(window) == nullptr) {
+    if (window != nullptr && HandleLookup(window, HandleKind::Window) == nullptr) {
         SetLastError(ERROR_INVALID_WINDOW_HANDLE);
         return nullptr;
     }

@@ -20,6 +20,9 @@ WIN32LAYER_API void Win32LayerSetScreenSize(int width, int height);
 // first, width x height of them. Stores the size; pixels may be null to query the size only.
 // FALSE for a handle that is not a bitmap.
 WIN32LAYER_API BOOL Win32LayerReadBitmap(HBITMAP bitmap, int* width, int* height, uint32_t* pixels);
+// The same for what a window has painted into its off-screen surface (its client area).
+// FALSE for a handle that is not a window; a window of empty size reads as 0 x 0.
+WIN32LAYER_API BOOL Win32LayerReadWindow(HWND window, int* width, int* height, uint32_t* pixels);
 }
 
 // Values of Win32LayerLiveHandleCount's kind.
