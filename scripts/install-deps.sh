@@ -8,6 +8,7 @@ packages=(
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     libsqlite3-dev sqlite3 libpng-dev
     libjpeg-turbo-progs libturbojpeg0-dev libstb-dev
+    imagemagick
 )
 
 missing=()

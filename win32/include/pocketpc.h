@@ -1,0 +1,51 @@
+// What only the Pocket PC platform has, beside <windows.h>.
+#pragma once
+
+#include <windows.h>
+
+// The Today host's record for one item, passed to the item's initialisation export (ordinal
+// 240). The host owns it; the item reads szName and fEnabled and writes cyp, szDLLPath,
+// hinstDLL and hwndCustom during the call.
+#define MAX_ITEMNAME 32
+
+typedef enum _TODAY_TYPE {
+    tlitOwnerInfo = 0,
+    tlitAppointments,
+    tlitMail,
+    tlitTasks,
+    tlitCustom,
+    tlitNil
+} TODAY_TYPE;
+
+typedef struct _TODAYLISTITEM {
+    WCHAR szName[MAX_ITEMNAME];  // the item's name, used as its window title
+    TODAY_TYPE tlit;             // kind of item: tlitCustom for a plug-in
+    DWORD dwOrder;               // position in the host's list
+    DWORD cyp;                   // written by the item: its height in pixels
+    BOOL fEnabled;               // zero: the item must not create a window
+    BOOL fOptions;               // the item has an options dialog
+    DWORD grfFlags;              // flags from the item's registration
+    WCHAR szDLLPath[MAX_PATH];   // written by the item: the full path of its library
+    HINSTANCE hinstDLL;          // written by the item: its instance handle
+    HWND hwndCustom;             // written by the item: its window
+    BOOL fSizeOnDraw;            // the host asks the item's height at every paint
+    BYTE* prgbCachedData;        // the host's cache for the item
+    DWORD cbCachedData;
+} TODAYLISTITEM, *PTODAYLISTITEM;
+
+// The item's exports, by ordinal.
+#define ORDINAL_INITIALIZEITEM 240
+#define ORDINAL_OPTIONSDLGPROC 241
+typedef HWND(WINAPI* PFNCUSTOMINITIALIZEITEM)(TODAYLISTITEM* item, HWND host);
+
+// Messages that the Today host sends to an item window (WM_USER + 242 and + 243).
+#define WM_TODAYCUSTOM_CLEARCACHE 0x04F2
+#define WM_TODAYCUSTOM_QUERYREFRESHCACHE 0x04F3
+
+extern "C" {
+// The shell's bitmap file loader: reads a Windows bitmap file (1, 4, 8, 16, 24 or 32 bits per
+// pixel; uncompressed, bit fields or run-length encoded; bottom-up or top-down) into a bottom-up
+// DIB section of 24 bits per pixel (32 when the file has an alpha mask) that the caller deletes.
+// Null when the file cannot be read or is not a bitmap file this loader reads.
+WIN32LAYER_API HBITMAP WINAPI SHLoadDIBitmap(LPCWSTR path);
+}
