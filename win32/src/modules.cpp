@@ -111,8 +111,7 @@ FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR name) {
     dlclose(library);
     // dlsym also searches what the module links against; an export must be the module's own.
     ModuleImage owner;
-    if (address == nullptr || !ModuleImageContaining(address, &owner) ||
-        owner.base != image.base) {
+    if (address == nullptr || !ModuleImageContaining(address, &owner) || owner.base != image.base) {
         SetLastError(ERROR_PROC_NOT_FOUND);
         return nullptr;
     }
@@ -144,9 +143,9 @@ DWORD WINAPI GetModuleFileNameW(HMODULE module, LPWSTR path, DWORD size) {
 HMODULE WINAPI GetModuleHandleW(LPCWSTR name) {
     ModuleImage image;
     std::string file;
-    bool found = name == nullptr ? ModuleImageFind(nullptr, &image)
-                                 : WindowsPathToLinux(name, &file) &&
-                                       ModuleImageFindByName(file, &image);
+    bool found = name == nullptr
+                     ? ModuleImageFind(nullptr, &image)
+                     : WindowsPathToLinux(name, &file) && ModuleImageFindByName(file, &image);
     if (!found) {
         SetLastError(ERROR_MOD_NOT_FOUND);
         return nullptr;

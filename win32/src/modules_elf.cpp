@@ -69,8 +69,7 @@ bool NameMatches(const char* object_name, const std::string& wanted) {
     std::string path = AbsolutePath(object_name);
     if (wanted.find('/') != std::string::npos) return path == AbsolutePath(wanted.c_str());
     size_t slash = path.rfind('/');
-    return path.compare(slash == std::string::npos ? 0 : slash + 1, std::string::npos, wanted) ==
-           0;
+    return path.compare(slash == std::string::npos ? 0 : slash + 1, std::string::npos, wanted) == 0;
 }
 
 int Visit(dl_phdr_info* info, size_t, void* data) {

@@ -73,7 +73,9 @@ HGLOBAL WINAPI LoadResource(HMODULE module, HRSRC resource) {
     return const_cast<BYTE*>(record.data);
 }
 
-LPVOID WINAPI LockResource(HGLOBAL data) { return data; }
+LPVOID WINAPI LockResource(HGLOBAL data) {
+    return data;
+}
 
 DWORD WINAPI SizeofResource(HMODULE module, HRSRC resource) {
     ResourceRecord record;

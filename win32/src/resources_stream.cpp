@@ -8,7 +8,9 @@
 
 namespace {
 
-size_t AlignUp4(size_t offset) { return (offset + 3) & ~static_cast<size_t>(3); }
+size_t AlignUp4(size_t offset) {
+    return (offset + 3) & ~static_cast<size_t>(3);
+}
 
 WORD ReadWord(const BYTE* at) {
     WORD value;
@@ -46,12 +48,13 @@ bool ReadId(const BYTE* header, size_t header_size, size_t* offset, ResourceId* 
     }
 }
 
-char16_t AsciiUpper(char16_t c) { return c >= u'a' && c <= u'z' ? c - (u'a' - u'A') : c; }
+char16_t AsciiUpper(char16_t c) {
+    return c >= u'a' && c <= u'z' ? c - (u'a' - u'A') : c;
+}
 
 }  // namespace
 
-bool ResourceRecordRead(const BYTE* stream, size_t size, const BYTE* header,
-                        ResourceRecord* out) {
+bool ResourceRecordRead(const BYTE* stream, size_t size, const BYTE* header, ResourceRecord* out) {
     if (header < stream) return false;
     size_t start = static_cast<size_t>(header - stream);
     if (start > size || size - start < 8 || start % 4 != 0) return false;
@@ -83,7 +86,8 @@ const BYTE* ResourceRecordNext(const BYTE* stream, size_t size, const ResourceRe
 
 bool ResourceIdMatches(const ResourceId& id, LPCWSTR wanted) {
     if (IS_INTRESOURCE(wanted)) {
-        return id.is_integer && id.integer == static_cast<WORD>(reinterpret_cast<ULONG_PTR>(wanted));
+        return id.is_integer &&
+               id.integer == static_cast<WORD>(reinterpret_cast<ULONG_PTR>(wanted));
     }
     if (wanted[0] == u'#') {
         unsigned value = 0;
@@ -124,8 +128,7 @@ const BYTE* ResourceStreamFind(const BYTE* stream, size_t size, LPCWSTR type, LP
         if (first == nullptr) first = record.header;
         if (neutral == nullptr && PRIMARYLANGID(record.language) == LANG_NEUTRAL)
             neutral = record.header;
-        if (same_primary == nullptr &&
-            PRIMARYLANGID(record.language) == PRIMARYLANGID(language))
+        if (same_primary == nullptr && PRIMARYLANGID(record.language) == PRIMARYLANGID(language))
             same_primary = record.header;
     }
     if (PRIMARYLANGID(language) == LANG_NEUTRAL) {

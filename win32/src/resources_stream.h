@@ -27,8 +27,7 @@ struct ResourceRecord {
 
 // Reads the record that starts at header, which lies inside [stream, stream + size). False when
 // the record is damaged or does not fit.
-bool ResourceRecordRead(const BYTE* stream, size_t size, const BYTE* header,
-                        ResourceRecord* out);
+bool ResourceRecordRead(const BYTE* stream, size_t size, const BYTE* header, ResourceRecord* out);
 // The record after this one; null at the end of the stream.
 const BYTE* ResourceRecordNext(const BYTE* stream, size_t size, const ResourceRecord& record);
 

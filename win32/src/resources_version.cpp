@@ -52,7 +52,9 @@ WORD ReadWord(const BYTE* at) {
     return value;
 }
 
-size_t AlignUp4(size_t offset) { return (offset + 3) & ~static_cast<size_t>(3); }
+size_t AlignUp4(size_t offset) {
+    return (offset + 3) & ~static_cast<size_t>(3);
+}
 
 struct VersionNode {
     size_t start;
@@ -87,7 +89,9 @@ bool ReadNode(const BYTE* block, size_t start, size_t limit, VersionNode* out) {
     return true;
 }
 
-char16_t AsciiUpper(char16_t c) { return c >= u'a' && c <= u'z' ? c - (u'a' - u'A') : c; }
+char16_t AsciiUpper(char16_t c) {
+    return c >= u'a' && c <= u'z' ? c - (u'a' - u'A') : c;
+}
 
 // Compares the node's key with the path component [begin, end) without regard to ASCII case.
 bool KeyMatches(const BYTE* block, const VersionNode& node, const char16_t* begin,

@@ -65,8 +65,7 @@ WIN32LAYER_API DWORD WINAPI SizeofResource(HMODULE module, HRSRC resource);
 
 // The version resource of a library file, read from the file (it need not be loaded).
 WIN32LAYER_API DWORD WINAPI GetFileVersionInfoSizeW(LPCWSTR path, LPDWORD handle);
-WIN32LAYER_API BOOL WINAPI GetFileVersionInfoW(LPCWSTR path, DWORD handle, DWORD size,
-                                               LPVOID data);
+WIN32LAYER_API BOOL WINAPI GetFileVersionInfoW(LPCWSTR path, DWORD handle, DWORD size, LPVOID data);
 // A value of a version block: "\\" (the VS_FIXEDFILEINFO), "\\VarFileInfo\\Translation",
 // "\\StringFileInfo\\<language><code page>\\<name>" (text; the length counts characters).
 WIN32LAYER_API BOOL WINAPI VerQueryValueW(LPCVOID block, LPCWSTR sub_block, LPVOID* buffer,
