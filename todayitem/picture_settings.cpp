@@ -33,8 +33,7 @@ PictureSettings DefaultPictureSettings() {
 
 LSTATUS LoadPictureSettings(PictureSettings* settings) {
     HKEY key = nullptr;
-    LSTATUS status =
-        RegOpenKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_ALL_ACCESS, &key);
+    LSTATUS status = RegOpenKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_ALL_ACCESS, &key);
     if (status != ERROR_SUCCESS) return status;
     LoadField(key, kModeValue, &settings->mode, sizeof(settings->mode));
     LoadField(key, kHeightValue, &settings->height, sizeof(settings->height));
@@ -49,9 +48,9 @@ LSTATUS SavePictureSettings(const PictureSettings* settings) {
     WCHAR no_class[] = TEXT("");
     HKEY key = nullptr;
     DWORD disposition = 0;
-    LSTATUS status = RegCreateKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, no_class,
-                                     REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &key,
-                                     &disposition);
+    LSTATUS status =
+        RegCreateKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, no_class, REG_OPTION_NON_VOLATILE,
+                        KEY_ALL_ACCESS, nullptr, &key, &disposition);
     if (status != ERROR_SUCCESS) return status;
     RegSetValueExW(key, kHeightValue, 0, REG_DWORD,
                    reinterpret_cast<const BYTE*>(&settings->height), sizeof(settings->height));

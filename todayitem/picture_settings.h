@@ -17,7 +17,7 @@ enum class DrawMode : int32_t {
 
 struct PictureSettings {
     DrawMode mode;
-    int32_t height;       // item height in pixels
+    int32_t height;        // item height in pixels
     WCHAR path[MAX_PATH];  // picture file, NUL-terminated, the rest zero
 };
 static_assert(sizeof(PictureSettings) == 4 + 4 + 520);

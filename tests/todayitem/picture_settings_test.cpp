@@ -42,8 +42,8 @@ std::vector<StoredValue> StoredValues() {
         if (RegEnumValueW(key, index, name, &name_length, nullptr, &type, data, &size) !=
             ERROR_SUCCESS)
             break;
-        values.push_back({std::u16string(name, name_length), type,
-                          std::vector<BYTE>(data, data + size)});
+        values.push_back(
+            {std::u16string(name, name_length), type, std::vector<BYTE>(data, data + size)});
     }
     RegCloseKey(key);
     return values;
