@@ -1,0 +1,298 @@
+// today-host: a stand-in for the Pocket PC Today host, for trying Today items on Linux. It
+// registers and unregisters an item as an installer does, writes the picture item's settings,
+// and renders the Today screen to a PNG file.
+#include <windows.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "item_registration.h"
+#include "picture_settings.h"
+#include "png_writer.h"
+#include "text.h"
+#include "today_screen.h"
+#include "win32/layer.h"
+
+namespace {
+
+const char kItemName[] = "Lumetta";
+
+struct Command {
+    const char* name;
+    const char* summary;
+    const char* usage;                 // the options, for --help
+    std::vector<const char*> options;  // the options it takes, each with a value
+    int (*run)(const std::map<std::string, std::string>& options);
+};
+
+int Fail(const std::string& message) {
+    fprintf(stderr, "today-host: %s\n", message.c_str());
+    return 1;
+}
+
+int UsageError(const char* command, const std::string& message) {
+    fprintf(stderr, "today-host %s: %s\nTry 'today-host %s --help'.\n", command, message.c_str(),
+            command);
+    return 2;
+}
+
+bool ParseInt(const std::string& text, long low, long high, long* value) {
+    if (text.empty()) return false;
+    char* end = nullptr;
+    errno = 0;
+    long parsed = strtol(text.c_str(), &end, 10);
+    if (errno != 0 || *end != '\0' || parsed < low || parsed > high) return false;
+    *value = parsed;
+    return true;
+}
+
+const char* Option(const std::map<std::string, std::string>& options, const char* name) {
+    auto found = options.find(name);
+    return found == options.end() ? nullptr : found->second.c_str();
+}
+
+// Every command takes --registry: the registry database file to use instead of the layer's
+// default.
+void UseRegistry(const std::map<std::string, std::string>& options) {
+    if (const char* registry = Option(options, "--registry")) Win32LayerSetRegistryPath(registry);
+}
+
+int RunInstall(const std::map<std::string, std::string>& options) {
+    UseRegistry(options);
+    const char* library = Option(options, "--library");
+    std::string library_path = library != nullptr ? library : TODAY_HOST_DEFAULT_ITEM;
+    std::error_code failure;
+    std::filesystem::path absolute = std::filesystem::absolute(library_path, failure);
+    if (failure || !std::filesystem::is_regular_file(absolute, failure))
+        return UsageError("install", "no library at '" + library_path + "'");
+    long order = 100;
+    if (const char* text = Option(options, "--order")) {
+        if (!ParseInt(text, 0, 0x7FFFFFFF, &order))
+            return UsageError("install", std::string("--order wants a number, not '") + text + "'");
+    }
+    TodayItemRegistration item;
+    if (!Utf8ToWide(kItemName, &item.name) || !Utf8ToWide(absolute.string(), &item.library))
+        return UsageError("install", "the library path is not valid UTF-8");
+    if (item.library.size() >= MAX_PATH)
+        return UsageError("install", "the library path is longer than 259 characters");
+    item.enabled = 1;
+    item.order = static_cast<DWORD>(order);
+    item.type = TODAY_ITEM_TYPE_CUSTOM;
+    item.options = 1;
+    item.flags = 0;
+    LSTATUS status = WriteTodayItem(item);
+    if (status != ERROR_SUCCESS)
+        return Fail("cannot write the registration (registry status " + std::to_string(status) +
+                    ")");
+    printf("Registered Today item %s: %s\n", kItemName, absolute.c_str());
+    return 0;
+}
+
+int RunUninstall(const std::map<std::string, std::string>& options) {
+    UseRegistry(options);
+    std::u16string name;
+    Utf8ToWide(kItemName, &name);
+    LSTATUS status = DeleteTodayItem(name);
+    if (status == ERROR_FILE_NOT_FOUND) {
+        printf("Today item %s was not registered\n", kItemName);
+        return 0;
+    }
+    if (status != ERROR_SUCCESS)
+        return Fail("cannot remove the registration (registry status " + std::to_string(status) +
+                    ")");
+    printf("Removed Today item %s\n", kItemName);
+    return 0;
+}
+
+int RunSet(const std::map<std::string, std::string>& options) {
+    const char* path = Option(options, "--path");
+    const char* mode = Option(options, "--mode");
+    const char* height = Option(options, "--height");
+    if (path == nullptr && mode == nullptr && height == nullptr)
+        return UsageError("set", "give at least one of --path, --mode and --height");
+
+    // Every argument is checked before the registry is opened.
+    static const std::map<std::string, DrawMode> kModes = {
+        {"stretch", DrawMode::Stretch}, {"center", DrawMode::Center}, {"tile", DrawMode::Tile}};
+    DrawMode new_mode = DrawMode::Stretch;
+    if (mode != nullptr) {
+        auto found = kModes.find(mode);
+        if (found == kModes.end())
+            return UsageError("set",
+                              std::string("--mode is stretch, center or tile, not '") + mode + "'");
+        new_mode = found->second;
+    }
+    long new_height = 0;
+    if (height != nullptr && !ParseInt(height, 1, 10000, &new_height))
+        return UsageError("set", std::string("--height wants a number of pixels from 1 to 10000, "
+                                             "not '") +
+                                     height + "'");
+    std::u16string new_path;
+    if (path != nullptr) {
+        std::error_code failure;
+        std::filesystem::path absolute = std::filesystem::absolute(path, failure);
+        if (failure || !std::filesystem::exists(absolute, failure))
+            return UsageError("set", std::string("no file at '") + path + "'");
+        if (!Utf8ToWide(absolute.string(), &new_path))
+            return UsageError("set", "the path is not valid UTF-8");
+        if (new_path.size() >= MAX_PATH)
+            return UsageError("set", "the path is longer than 259 characters");
+    }
+
+    UseRegistry(options);
+    PictureSettings settings = DefaultPictureSettings();
+    LoadPictureSettings(&settings);
+    if (mode != nullptr) settings.mode = new_mode;
+    if (height != nullptr) settings.height = static_cast<int32_t>(new_height);
+    if (path != nullptr) {
+        std::fill(std::begin(settings.path), std::end(settings.path), 0);
+        new_path.copy(settings.path, new_path.size());
+    }
+    LSTATUS status = SavePictureSettings(&settings);
+    if (status != ERROR_SUCCESS)
+        return Fail("cannot save the settings (registry status " + std::to_string(status) + ")");
+    static const char* const kModeNames[] = {"stretch", "center", "tile"};
+    int32_t mode_value = static_cast<int32_t>(settings.mode);
+    printf("Picture: %s\nMode: %s\nHeight: %d\n",
+           settings.path[0] != 0 ? WideToUtf8(settings.path).c_str() : "(none)",
+           mode_value >= 0 && mode_value <= 2 ? kModeNames[mode_value] : "(unknown)",
+           settings.height);
+    return 0;
+}
+
+bool ParseScreen(const std::string& text, int* width, int* height) {
+    size_t x = text.find('x');
+    if (x == std::string::npos) return false;
+    long w = 0;
+    long h = 0;
+    if (!ParseInt(text.substr(0, x), 1, 4096, &w) || !ParseInt(text.substr(x + 1), 1, 4096, &h))
+        return false;
+    *width = static_cast<int>(w);
+    *height = static_cast<int>(h);
+    return true;
+}
+
+int RunShow(const std::map<std::string, std::string>& options) {
+    const char* out = Option(options, "--out");
+    if (out == nullptr) return UsageError("show", "--out FILE is required");
+    int width = 240;
+    int height = 320;
+    if (const char* screen = Option(options, "--screen")) {
+        if (!ParseScreen(screen, &width, &height))
+            return UsageError("show", std::string("--screen wants WIDTHxHEIGHT (1 to 4096 each), "
+                                                  "not '") +
+                                          screen + "'");
+    }
+    UseRegistry(options);
+    TodayScreen screen;
+    std::string error;
+    if (!RenderTodayScreen(width, height, &screen, &error)) return Fail(error);
+    for (const std::string& warning : screen.warnings)
+        fprintf(stderr, "today-host: %s\n", warning.c_str());
+    if (!WritePng(out, width, height, screen.pixels, &error)) return Fail(error);
+    printf("Wrote %s: %dx%d, %d item%s\n", out, width, height, screen.items_shown,
+           screen.items_shown == 1 ? "" : "s");
+    return 0;
+}
+
+const std::vector<Command>& Commands() {
+    static const std::vector<Command> commands = {
+        {"install",
+         "register the picture item with the Today host",
+         "  --library PATH   the item's library (default: the one built with this host)\n"
+         "  --order N        its place in the list (default 100)\n"
+         "  --registry FILE  the registry database to use\n",
+         {"--library", "--order", "--registry"},
+         RunInstall},
+        {"uninstall",
+         "remove the picture item's registration",
+         "  --registry FILE  the registry database to use\n",
+         {"--registry"},
+         RunUninstall},
+        {"set",
+         "write the picture item's settings",
+         "  --path FILE                   the picture: a .bmp file, or a .jpg/.jpeg file\n"
+         "  --mode stretch|center|tile    how the picture is placed in the item\n"
+         "  --height N                    the item's height in pixels (1 to 10000)\n"
+         "  --registry FILE               the registry database to use\n"
+         "Settings not given keep their stored values.\n",
+         {"--path", "--mode", "--height", "--registry"},
+         RunSet},
+        {"show",
+         "render the Today screen with every enabled item to a PNG file",
+         "  --out FILE        the PNG file to write (required)\n"
+         "  --screen WxH      the screen size in pixels (default 240x320)\n"
+         "  --registry FILE   the registry database to use\n",
+         {"--out", "--screen", "--registry"},
+         RunShow},
+    };
+    return commands;
+}
+
+void PrintUsage(FILE* stream) {
+    fprintf(stream,
+            "Usage: today-host COMMAND [OPTIONS]\n"
+            "An emulated Pocket PC Today host for trying Today items.\n\nCommands:\n");
+    for (const Command& command : Commands())
+        fprintf(stream, "  %-10s %s\n", command.name, command.summary);
+    fprintf(stream, "\nSee 'today-host COMMAND --help' for a command's options.\n");
+}
+
+void PrintCommandUsage(const Command& command) {
+    printf("Usage: today-host %s [OPTIONS]\n%c%s.\n\nOptions:\n%s", command.name,
+           command.summary[0] - ('a' - 'A'), command.summary + 1, command.usage);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        PrintUsage(stderr);
+        return 2;
+    }
+    std::string name = argv[1];
+    if (name == "--help" || name == "-h" || name == "help") {
+        PrintUsage(stdout);
+        return 0;
+    }
+    const Command* command = nullptr;
+    for (const Command& candidate : Commands()) {
+        if (name == candidate.name) command = &candidate;
+    }
+    if (command == nullptr) {
+        fprintf(stderr, "today-host: unknown command '%s'\n", name.c_str());
+        PrintUsage(stderr);
+        return 2;
+    }
+    std::map<std::string, std::string> options;
+    for (int i = 2; i < argc; ++i) {
+        std::string argument = argv[i];
+        if (argument == "--help" || argument == "-h") {
+            PrintCommandUsage(*command);
+            return 0;
+        }
+        std::string value;
+        bool has_value = false;
+        size_t equals = argument.find('=');
+        if (argument.rfind("--", 0) == 0 && equals != std::string::npos) {
+            value = argument.substr(equals + 1);
+            argument.resize(equals);
+            has_value = true;
+        }
+        bool known = false;
+        for (const char* option : command->options) known = known || argument == option;
+        if (!known) return UsageError(command->name, "unknown argument '" + argument + "'");
+        if (!has_value) {
+            if (i + 1 >= argc) return UsageError(command->name, argument + " needs a value");
+            value = argv[++i];
+        }
+        options[argument] = value;
+    }
+    return command->run(options);
+}

@@ -1,0 +1,20 @@
+// The emulated Today screen: every registered, enabled item is loaded and initialised through
+// its export ordinal 240, the item windows are stacked from the top of the screen in the
+// host's order and painted through their window procedures, and the screen is read back.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct TodayScreen {
+    int width;
+    int height;
+    std::vector<uint32_t> pixels;  // 0x00RRGGBB, top row first
+    int items_shown;
+    std::vector<std::string> warnings;  // items that could not be shown, and why
+};
+
+// Renders the screen of the given size from the registry's item list. False, with the reason,
+// when the screen itself cannot be made.
+bool RenderTodayScreen(int width, int height, TodayScreen* screen, std::string* error);
