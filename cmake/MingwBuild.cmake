@@ -14,6 +14,11 @@ if(NOT CMAKE_RUNTIME_OUTPUT_DIRECTORY)
     set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
 endif()
 
+# The test folders whose suites build against the real API and run under Wine. The others
+# (the layer's own tests, those that reach into the layer or run Linux programs) are for Linux
+# builds.
+set(MINGW_TEST_DIRS jpeg wince)
+
 if(CMAKE_CROSSCOMPILING AND PROJECT_BUILD_TESTS)
     # GoogleTest built from Debian's sources with the cross compiler (there is no Windows
     # build of it to find). Its own warnings are not ours.

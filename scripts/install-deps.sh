@@ -9,6 +9,7 @@ packages=(
     libsqlite3-dev sqlite3 libpng-dev
     libjpeg-turbo-progs libturbojpeg0-dev libstb-dev
     imagemagick
+    g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine64
 )
 
 missing=()

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs a Windows program under Wine, headless, in the project's own Wine prefix.
 #
-#   scripts/wine-run.sh [--init] [PROGRAM [ARGS...]]
+#   scripts/wine-run.sh [--init | --stop] [PROGRAM [ARGS...]]
 #
 # The prefix lives under build/ (PROJECT_WINEPREFIX overrides where); the user's own prefix is
 # never touched. It is created on first use with the null graphics driver (windows and dialogs
@@ -15,7 +15,8 @@
 # output ends with the "[  PASSED  ]" summary and names no failed test; a crash that Wine turns
 # into status 0 therefore still fails. Other programs keep their own exit status.
 #
-# --init only creates the prefix and starts the server. Used as CMAKE_CROSSCOMPILING_EMULATOR.
+# --init only creates the prefix and starts the server; --stop ends the prefix's server and the
+# Wine processes that it keeps. Used as CMAKE_CROSSCOMPILING_EMULATOR.
 set -uo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -60,7 +61,7 @@ CreatePrefix() {
     if [ ! -f "$prefix/.headless-ready" ]; then
         echo "wine-run: creating the Wine prefix $prefix" >&2
         rm -rf "$prefix"
-        if ! "$loader" wineboot -i >"$prefix.log" 2>&1; then
+        if ! "$loader" wineboot -i >"$prefix.log" 2>&1 9>&-; then
             cat "$prefix.log" >&2
             echo "wine-run: wineboot failed" >&2
             exit 2
@@ -73,17 +74,23 @@ CreatePrefix() {
         touch "$prefix/.headless-ready"
     fi
     # Starts the server or, when one runs already, renews its persistence.
-    "$server" -p"$persist_s" </dev/null >/dev/null 2>&1
+    "$server" -p"$persist_s" </dev/null >/dev/null 2>&1 9>&-
     flock -u 9
     exec 9>&-
 }
 
+if [ "${1:-}" = "--stop" ]; then
+    if [ -d "$prefix" ]; then
+        "$server" -k >/dev/null 2>&1 || true
+    fi
+    exit 0
+fi
 CreatePrefix
 if [ "${1:-}" = "--init" ]; then
     exit 0
 fi
 if [ $# -eq 0 ]; then
-    echo "usage: wine-run.sh [--init] [PROGRAM [ARGS...]]" >&2
+    echo "usage: wine-run.sh [--init | --stop] [PROGRAM [ARGS...]]" >&2
     exit 2
 fi
 
@@ -103,17 +110,21 @@ if [ "${WINE_RUN_GTEST:-0}" = 1 ]; then
     gtest_run=$((1 - listing))
 fi
 
-if [ "$gtest_run" -eq 0 ] && [ "$listing" -eq 0 ]; then
-    timeout -k 5 "$timeout_s" "$loader" "$@"
-    status=$?
-    output=""
-else
+# The program writes into files, not into the caller's pipes: Wine's helper processes
+# (services, the desktop process) inherit the descriptors of the program that starts them and
+# live on with the server, and a caller such as ctest would wait for them to close the pipes.
+output="$(mktemp)"
+errors="$(mktemp)"
+trap 'rm -f "$output" "$errors"' EXIT
+timeout -k 5 "$timeout_s" "$loader" "$@" >"$output" 2>"$errors"
+status=$?
+if [ "$gtest_run" -eq 1 ] || [ "$listing" -eq 1 ]; then
     # msvcrt writes text-mode line ends; the readers of test output expect "\n".
-    output="$(mktemp)"
-    trap 'rm -f "$output"' EXIT
-    timeout -k 5 "$timeout_s" "$loader" "$@" | tr -d '\r' | tee "$output"
-    status=${PIPESTATUS[0]}
+    tr -d '\r' <"$output"
+else
+    cat "$output"
 fi
+cat "$errors" >&2
 
 case "$status" in
 124 | 137)
