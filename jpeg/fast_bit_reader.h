@@ -1,0 +1,88 @@
+// FastBitReader: the buffered bit reader of the fast decode path. It yields exactly the bits,
+// the negated marker codes and the end-of-data result that JpegReader's ReadBits gives, but
+// loads up to eight bytes at a time into a 64-bit buffer.
+//
+// The bit-level reads of JpegReader see the entropy-coded data as a run of data bytes (an
+// 0xFF followed by its stuffed 0x00 counts as one data byte 0xFF) that ends at a barrier: a
+// marker (0xFF followed by a non-zero byte, met when the first bit of that byte is due), an
+// 0xFF that is the last byte of the image, or the end of the image. A read that needs a bit
+// past the barrier takes every bit before it and returns the barrier's negative code; every
+// later read returns it again. So the reference reader's state after any sequence of reads is
+// a function of how many bits were taken since it last stood on a whole byte, and
+// MaterialiseReader computes that state, so that the byte-level marker search can go on
+// from exactly where the reference reader would stand.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+
+#include "jpeg_reader.h"
+
+namespace varnel {
+
+struct FastBitReader {
+    uint64_t bits;        // the next bits, most significant first; zero past `count`
+    int32_t count;        // bits of data held in `bits`
+    int32_t barrier;      // 0 while data continues; else what ReadBits returns at the barrier
+    bool barrier_steps;   // a failed read leaves the reference reader on the barrier's byte
+    bool failed;          // a read has met the barrier
+    const uint8_t* src;   // next byte of the image to load
+    const uint8_t* end;   // one past the last byte of the image
+    const uint8_t* sync;  // where the reader stood on a whole byte with nothing pending
+    int64_t loaded;       // data bytes loaded since `sync`
+};
+
+// Starts at the reference reader's position. The reader must stand on a whole byte with no
+// stuffed zero pending (bit_index 7), as it does after every byte-level read.
+void StartFastBits(FastBitReader* bits, const JpegReader* reader);
+
+// Writes into `reader` the state that JpegReader's ReadBits would have reached after taking
+// the same bits (cursor, bit_index, stuff_pending, valid and the byte counter).
+void MaterialiseReader(const FastBitReader* bits, JpegReader* reader);
+
+// Loads data bytes until more than 56 bits are held or the barrier is reached.
+void RefillSlow(FastBitReader* bits);
+
+inline void Refill(FastBitReader* bits) {
+    if (bits->count > 56 || bits->barrier != 0) return;
+    if (bits->end - bits->src >= 8) {
+        uint64_t word;
+        std::memcpy(&word, bits->src, 8);
+        word = __builtin_bswap64(word);
+        // No byte 0xFF among the eight: none is a marker or needs its stuffed zero removed.
+        const uint64_t inverted = ~word;
+        if (((inverted - 0x0101010101010101ull) & ~inverted & 0x8080808080808080ull) == 0) {
+            const int32_t bytes = (64 - bits->count) >> 3;
+            const int32_t kept = bits->count + 8 * bytes;  // 57 to 64
+            uint64_t incoming = word >> bits->count;
+            if (kept < 64) incoming &= ~(~uint64_t{0} >> kept);
+            bits->bits |= incoming;
+            bits->count = kept;
+            bits->src += bytes;
+            bits->loaded += bytes;
+            return;
+        }
+    }
+    RefillSlow(bits);
+}
+
+// The next n bits (1 to 32), without taking them; zeros stand for bits past the barrier.
+inline uint32_t PeekBits(const FastBitReader* bits, int32_t n) {
+    return static_cast<uint32_t>(bits->bits >> (64 - n));
+}
+
+inline void TakeBits(FastBitReader* bits, int32_t n) {
+    bits->bits <<= n;
+    bits->count -= n;
+}
+
+// A read that needed more bits than are left before the barrier: the reference takes them
+// all and returns the barrier's code.
+inline int32_t FailRead(FastBitReader* bits) {
+    bits->bits = 0;
+    bits->count = 0;
+    bits->failed = true;
+    return bits->barrier;
+}
+
+}  // namespace varnel

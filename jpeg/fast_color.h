@@ -1,0 +1,60 @@
+// Colour conversion of the fast decode path: the YCbCr to RGB formula of ConvertMcu, exact,
+// row by row straight into bitmap rows of blue, green and red bytes.
+//
+// The chroma terms of the formula depend on Cb and Cr only, so they are computed once per
+// chroma sample (and then repeated for the samples that replication gives it), each term
+// divided on its own and truncated toward zero as the formula says. The inputs are inverse-DCT
+// outputs, within +-(53688 + 2048), so no product of the formula leaves the 32-bit range.
+#pragma once
+
+#include <cstdint>
+
+namespace varnel {
+
+// Per chroma sample: red = 14020 (Cr - 128) / 10000, green = 3441 (128 - Cb) / 10000 +
+// 7139 (128 - Cr) / 10000, blue = 17718 (Cb - 128) / 10000.
+using ChromaTermsKernel = void (*)(const int32_t* cb, const int32_t* cr, int32_t n, int32_t* red,
+                                   int32_t* green, int32_t* blue);
+// One row: each byte is ClampSample(Y + term), blue, green, red per pixel.
+using ColorRowKernel = void (*)(const int32_t* luma, const int32_t* red, const int32_t* green,
+                                const int32_t* blue, int32_t width, uint8_t* bgr);
+// One row of a one-component picture: blue = green = red = ClampSample(Y).
+using GreyRowKernel = void (*)(const int32_t* luma, int32_t width, uint8_t* bgr);
+
+struct ColorKernels {
+    ChromaTermsKernel chroma_terms;
+    ColorRowKernel color_row;
+    GreyRowKernel grey_row;
+};
+
+void ChromaTermsPortable(const int32_t* cb, const int32_t* cr, int32_t n, int32_t* red,
+                         int32_t* green, int32_t* blue);
+void ColorRowPortable(const int32_t* luma, const int32_t* red, const int32_t* green,
+                      const int32_t* blue, int32_t width, uint8_t* bgr);
+void GreyRowPortable(const int32_t* luma, int32_t width, uint8_t* bgr);
+#if defined(__x86_64__) || defined(__i386__)
+void ChromaTermsAvx2(const int32_t* cb, const int32_t* cr, int32_t n, int32_t* red, int32_t* green,
+                     int32_t* blue);
+void ColorRowAvx2(const int32_t* luma, const int32_t* red, const int32_t* green,
+                  const int32_t* blue, int32_t width, uint8_t* bgr);
+void GreyRowAvx2(const int32_t* luma, int32_t width, uint8_t* bgr);
+#endif
+
+// The best kernels this processor runs.
+ColorKernels SelectColorKernels();
+
+// Repeats each of the n values `factor` times into out.
+void RepeatSamples(const int32_t* in, int32_t n, int32_t factor, int32_t* out);
+
+// The constants of the chroma terms over 10000, times 1 + 2^-36, for truncating products in
+// IEEE double. As for the inverse DCT's division: the computed product is the exact quotient
+// K d / 10000 times a factor in (1, 1 + 2^-35), so an exact integer result is pushed just
+// beyond itself in magnitude and truncates to itself, while every other quotient stays more
+// than 1/10000 - 102600 x 2^-35 > 0 away from the integers around it (|K d| / 10000 is below
+// 102600 for the inputs above).
+inline constexpr double kRedCr = 1.402 * (1.0 + 0x1p-36);
+inline constexpr double kGreenCb = 0.3441 * (1.0 + 0x1p-36);
+inline constexpr double kGreenCr = 0.7139 * (1.0 + 0x1p-36);
+inline constexpr double kBlueCb = 1.7718 * (1.0 + 0x1p-36);
+
+}  // namespace varnel

@@ -1,0 +1,108 @@
+// The AVX2 variant of the fast colour conversion, compiled for AVX2 through target attributes
+// and chosen at run time by SelectColorKernels.
+#include "fast_color.h"
+#include "jpeg_decoder.h"
+
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+
+#define VARNEL_AVX2 __attribute__((target("avx2")))
+
+namespace varnel {
+
+namespace {
+
+// Truncated products of four 32-bit values with a constant (see fast_color.h).
+VARNEL_AVX2 inline __m128i TruncatedProducts(__m128i values, __m256d constant) {
+    return _mm256_cvttpd_epi32(_mm256_mul_pd(_mm256_cvtepi32_pd(values), constant));
+}
+
+// Sixteen 32-bit values (two vectors) clamped to 0..255, as sixteen bytes in order.
+VARNEL_AVX2 inline __m128i ClampToBytes(__m256i low, __m256i high) {
+    const __m256i words = _mm256_permute4x64_epi64(_mm256_packs_epi32(low, high), 0xD8);
+    return _mm_packus_epi16(_mm256_castsi256_si128(words), _mm256_extracti128_si256(words, 1));
+}
+
+// Byte selections that put sixteen blue, green and red bytes into 48 bytes of pixels.
+struct InterleaveMasks {
+    alignas(16) int8_t select[3][3][16];  // [output vector][channel][byte]
+    constexpr InterleaveMasks() : select{} {
+        for (int v = 0; v < 3; ++v) {
+            for (int c = 0; c < 3; ++c) {
+                for (int t = 0; t < 16; ++t) {
+                    const int j = 16 * v + t;
+                    select[v][c][t] = static_cast<int8_t>(j % 3 == c ? j / 3 : -128);
+                }
+            }
+        }
+    }
+};
+constexpr InterleaveMasks kInterleave;
+
+VARNEL_AVX2 inline void StorePixels(__m128i blue, __m128i green, __m128i red, uint8_t* out) {
+    const __m128i* m = reinterpret_cast<const __m128i*>(kInterleave.select);
+    for (int v = 0; v < 3; ++v) {
+        const __m128i bytes =
+            _mm_or_si128(_mm_or_si128(_mm_shuffle_epi8(blue, _mm_load_si128(m + 3 * v)),
+                                      _mm_shuffle_epi8(green, _mm_load_si128(m + 3 * v + 1))),
+                         _mm_shuffle_epi8(red, _mm_load_si128(m + 3 * v + 2)));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 16 * v), bytes);
+    }
+}
+
+VARNEL_AVX2 inline __m256i Load8(const int32_t* p) {
+    return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+}
+
+}  // namespace
+
+VARNEL_AVX2 void ChromaTermsAvx2(const int32_t* cb, const int32_t* cr, int32_t n, int32_t* red,
+                                 int32_t* green, int32_t* blue) {
+    const __m256d red_cr = _mm256_set1_pd(kRedCr);
+    const __m256d green_cb = _mm256_set1_pd(kGreenCb);
+    const __m256d green_cr = _mm256_set1_pd(kGreenCr);
+    const __m256d blue_cb = _mm256_set1_pd(kBlueCb);
+    const __m128i offset = _mm_set1_epi32(128);
+    int32_t i = 0;
+    for (; i + 4 <= n; i += 4) {
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(cb + i));
+        const __m128i r = _mm_loadu_si128(reinterpret_cast<const __m128i*>(cr + i));
+        const __m128i b_minus = _mm_sub_epi32(b, offset);
+        const __m128i r_minus = _mm_sub_epi32(r, offset);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(red + i), TruncatedProducts(r_minus, red_cr));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(green + i),
+                         _mm_add_epi32(TruncatedProducts(_mm_sub_epi32(offset, b), green_cb),
+                                       TruncatedProducts(_mm_sub_epi32(offset, r), green_cr)));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(blue + i), TruncatedProducts(b_minus, blue_cb));
+    }
+    ChromaTermsPortable(cb + i, cr + i, n - i, red + i, green + i, blue + i);
+}
+
+VARNEL_AVX2 void ColorRowAvx2(const int32_t* luma, const int32_t* red, const int32_t* green,
+                              const int32_t* blue, int32_t width, uint8_t* bgr) {
+    int32_t x = 0;
+    for (; x + 16 <= width; x += 16) {
+        const __m256i y0 = Load8(luma + x);
+        const __m256i y1 = Load8(luma + x + 8);
+        const __m128i r = ClampToBytes(_mm256_add_epi32(y0, Load8(red + x)),
+                                       _mm256_add_epi32(y1, Load8(red + x + 8)));
+        const __m128i g = ClampToBytes(_mm256_add_epi32(y0, Load8(green + x)),
+                                       _mm256_add_epi32(y1, Load8(green + x + 8)));
+        const __m128i b = ClampToBytes(_mm256_add_epi32(y0, Load8(blue + x)),
+                                       _mm256_add_epi32(y1, Load8(blue + x + 8)));
+        StorePixels(b, g, r, bgr + 3 * x);
+    }
+    ColorRowPortable(luma + x, red + x, green + x, blue + x, width - x, bgr + 3 * x);
+}
+
+VARNEL_AVX2 void GreyRowAvx2(const int32_t* luma, int32_t width, uint8_t* bgr) {
+    int32_t x = 0;
+    for (; x + 16 <= width; x += 16) {
+        const __m128i y = ClampToBytes(Load8(luma + x), Load8(luma + x + 8));
+        StorePixels(y, y, y, bgr + 3 * x);
+    }
+    GreyRowPortable(luma + x, width - x, bgr + 3 * x);
+}
+
+}  // namespace varnel
+#endif

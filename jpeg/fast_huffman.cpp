@@ -1,0 +1,206 @@
+#include "fast_huffman.h"
+
+namespace varnel {
+
+namespace {
+
+// Zig-zag position of each natural index.
+struct ZigzagPositions {
+    uint8_t of[64];
+    constexpr ZigzagPositions() : of{} {
+        constexpr uint8_t order[64] = {
+            0,  1,  8,  16, 9,  2,  3,  10, 17, 24, 32, 25, 18, 11, 4,  5,  12, 19, 26, 33, 40, 48,
+            41, 34, 27, 20, 13, 6,  7,  14, 21, 28, 35, 42, 49, 56, 57, 50, 43, 36, 29, 22, 15, 23,
+            30, 37, 44, 51, 58, 59, 52, 45, 38, 31, 39, 46, 53, 60, 61, 54, 47, 55, 62, 63,
+        };
+        for (int k = 0; k < 64; ++k) of[order[k]] = static_cast<uint8_t>(k);
+    }
+};
+constexpr ZigzagPositions kZigzagPosition;
+
+// Natural index of each zig-zag position, with 15 spare entries so that a run past position
+// 63 can be looked up before it is refused.
+constexpr uint8_t kNatural[80] = {
+    0,  1,  8,  16, 9,  2,  3,  10, 17, 24, 32, 25, 18, 11, 4,  5,  12, 19, 26, 33,
+    40, 48, 41, 34, 27, 20, 13, 6,  7,  14, 21, 28, 35, 42, 49, 56, 57, 50, 43, 36,
+    29, 22, 15, 23, 30, 37, 44, 51, 58, 59, 52, 45, 38, 31, 39, 46, 53, 60, 61, 54,
+    47, 55, 62, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63,
+};
+
+}  // namespace
+
+uint32_t SearchCode(const FastHuffman* fast, uint32_t window) {
+    const HuffmanTable* table = fast->table;
+    if (table == nullptr || table->count <= 0) return 0;
+    for (int32_t length = 1; length <= 16; ++length) {
+        const int32_t code = static_cast<int32_t>(window >> (16 - length));
+        const int32_t n = fast->length_count[length];
+        if (n > 0) {
+            const int32_t first = fast->first_entry[length];
+            if (fast->consecutive) {
+                const int64_t d = int64_t{code} - fast->first_code[length];
+                if (d >= 0 && d < n) {
+                    return static_cast<uint32_t>(length) << 8 |
+                           static_cast<uint32_t>(table->values[first + d] & 0xFF);
+                }
+            } else {
+                for (int32_t k = first; k < first + n; ++k) {
+                    if (table->codes[k] == code) {
+                        return static_cast<uint32_t>(length) << 8 |
+                               static_cast<uint32_t>(table->values[k] & 0xFF);
+                    }
+                }
+            }
+        }
+        // Every entry has been passed: the string matches no code.
+        if (length >= fast->max_length) return static_cast<uint32_t>(length) << 8;
+    }
+    return 16u << 8;
+}
+
+void BuildFastHuffman(FastHuffman* fast, const HuffmanTable* table) {
+    fast->table = table;
+    fast->max_length = 0;
+    fast->consecutive = true;
+    for (int32_t length = 0; length <= 16; ++length) {
+        fast->first_code[length] = 0;
+        fast->length_count[length] = 0;
+        fast->first_entry[length] = 0;
+    }
+    const bool defined = table != nullptr && table->count > 0;
+    if (defined) {
+        for (int32_t k = 0; k < table->count; ++k) {
+            const int32_t length = table->sizes[k];
+            if (length < 1 || length > 16) continue;  // AnalysisDHT makes 1 to 16 only
+            if (fast->length_count[length] == 0) {
+                fast->first_entry[length] = k;
+                fast->first_code[length] = table->codes[k];
+            } else if (table->codes[k] !=
+                           fast->first_code[length] + (k - fast->first_entry[length]) ||
+                       k != fast->first_entry[length] + fast->length_count[length]) {
+                fast->consecutive = false;
+            }
+            ++fast->length_count[length];
+            if (length > fast->max_length) fast->max_length = length;
+        }
+        // Sizes are non-decreasing, so the search ends after the last entry's length.
+        fast->max_length = table->sizes[table->count - 1];
+        if (fast->max_length < 1 || fast->max_length > 16) fast->max_length = 16;
+    }
+
+    constexpr int32_t kSpare = 16 - kLookaheadBits;
+    for (uint32_t prefix = 0; prefix < (1u << kLookaheadBits); ++prefix) {
+        // A result that takes no more bits than the lookahead does not depend on the rest.
+        const uint32_t entry = defined ? SearchCode(fast, prefix << kSpare) : 0;
+        const int32_t length = static_cast<int32_t>(entry >> 8);
+        fast->lookup[prefix] =
+            length <= kLookaheadBits ? static_cast<uint16_t>(entry) : kLongerCode;
+
+        FastHuffman::Combined combined{0, 0, 0};
+        const int32_t rs = static_cast<int32_t>(entry & 0xFF);
+        const int32_t size = rs & 15;
+        if (length <= kLookaheadBits && size != 0 && length + size <= kLookaheadBits) {
+            const int32_t v = static_cast<int32_t>((prefix >> (kLookaheadBits - length - size)) &
+                                                   ((1u << size) - 1));
+            combined.value = static_cast<int16_t>(ExtendValue(v, size));
+            combined.run = static_cast<uint8_t>(rs >> 4);
+            combined.total = static_cast<uint8_t>(length + size);
+        }
+        fast->combined[prefix] = combined;
+    }
+}
+
+void FastDecodeBlock(FastBitReader* bits, const FastHuffman* dc, const FastHuffman* ac,
+                     int32_t* dc_pred, const int32_t* quant, int32_t* coef, uint64_t* mask) {
+    uint64_t written = 0;
+    // Zig-zag position from which the previous block's values stand: 64 when the block is
+    // complete, 0 when not even its DC coefficient was decoded.
+    int32_t kept_from = 0;
+
+    const int32_t t = DecodeSymbol(bits, dc);
+    if (t >= 0 && t <= 15) {
+        int32_t difference = 0;
+        bool ok = true;
+        if (t > 0) {
+            if (t > bits->count) {
+                FailRead(bits);
+                ok = false;
+            } else {
+                difference = ExtendValue(static_cast<int32_t>(PeekBits(bits, t)), t);
+                TakeBits(bits, t);
+            }
+        }
+        if (ok) {
+            *dc_pred = WrapAdd(*dc_pred, difference);
+            coef[0] = WrapMul(*dc_pred, quant[0]);
+            written = 1;
+            kept_from = 64;
+            int32_t k = 1;
+            while (k < 64) {
+                Refill(bits);
+                const FastHuffman::Combined combined = ac->combined[PeekBits(bits, kLookaheadBits)];
+                if (combined.total != 0 && combined.total <= bits->count) {
+                    TakeBits(bits, combined.total);
+                    const int32_t at = k + combined.run;
+                    if (at > 63) {
+                        kept_from = k;
+                        break;
+                    }
+                    const int32_t natural = kNatural[at];
+                    coef[natural] = WrapMul(combined.value, quant[natural]);
+                    written |= uint64_t{1} << natural;
+                    k = at + 1;
+                    continue;
+                }
+                const int32_t rs = DecodeSymbol(bits, ac);
+                if (rs == 0) break;  // end of block: the rest is zero
+                if (rs < 0) {
+                    kept_from = k;
+                    break;
+                }
+                const int32_t r = rs >> 4;
+                const int32_t s = rs & 15;
+                if (s == 0) {
+                    if (r != 15 || k + 15 > 63) {
+                        kept_from = k;
+                        break;
+                    }
+                    k += 16;  // sixteen zeros
+                    continue;
+                }
+                if (s > bits->count) {
+                    FailRead(bits);
+                    kept_from = k;
+                    break;
+                }
+                const int32_t value = ExtendValue(static_cast<int32_t>(PeekBits(bits, s)), s);
+                TakeBits(bits, s);
+                if (k + r > 63) {
+                    kept_from = k;
+                    break;
+                }
+                const int32_t natural = kNatural[k + r];
+                coef[natural] = WrapMul(value, quant[natural]);
+                written |= uint64_t{1} << natural;
+                k += r + 1;
+            }
+        }
+    }
+
+    // The previous values: zero where this block reached, dequantised once more elsewhere.
+    uint64_t previous = *mask & ~written;
+    uint64_t kept = 0;
+    while (previous != 0) {
+        const int natural = __builtin_ctzll(previous);
+        previous &= previous - 1;
+        if (kZigzagPosition.of[natural] < kept_from) {
+            coef[natural] = 0;
+        } else {
+            coef[natural] = WrapMul(coef[natural], quant[natural]);
+            kept |= uint64_t{1} << natural;
+        }
+    }
+    *mask = written | kept;
+}
+
+}  // namespace varnel

@@ -1,0 +1,56 @@
+// The inverse DCT of the fast decode path, exact to InverseDCT's wrapping 32-bit sum. The
+// 64 x 64 product modulo 2^32 is the sum, over the coefficients that are not zero, of the
+// coefficient times its column of idct_matrix, so only those columns are added: a block
+// with only a DC coefficient costs one product. The columns are added with SIMD, as 16-bit
+// pairs (pmaddwd, exact while every coefficient fits 16 bits, since the table's entries lie
+// within +-9619) or as wrapping 32-bit products.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace varnel {
+
+struct IdctTables {
+    // Column i of idct_matrix (the weights of coefficient i for outputs 0 to 63).
+    alignas(32) int32_t columns[64][64];
+    // For coefficients 2m and 2m + 1: per output p the two weights side by side.
+    alignas(32) int16_t pairs[32][128];
+    // Every output's weight for the DC coefficient, when they are all the same.
+    bool dc_uniform;
+    int32_t dc_weight;
+};
+
+// Copies idct_matrix (which the decoder's construction has built) into the tables.
+void BuildIdctTables(IdctTables* tables);
+
+// Writes the 8 x 8 samples of the block, level-shifted, at `out` with a row stride of
+// `stride` values. `coef` is in natural order; `mask` has a bit for every index whose
+// coefficient may be non-zero (the others must be zero).
+using IdctKernel = void (*)(const IdctTables* tables, const int32_t* coef, uint64_t mask,
+                            int32_t level, int32_t* out, ptrdiff_t stride);
+
+void InverseDctPortable(const IdctTables* tables, const int32_t* coef, uint64_t mask, int32_t level,
+                        int32_t* out, ptrdiff_t stride);
+#if defined(__x86_64__) || defined(__i386__)
+void InverseDctSse2(const IdctTables* tables, const int32_t* coef, uint64_t mask, int32_t level,
+                    int32_t* out, ptrdiff_t stride);
+void InverseDctAvx2(const IdctTables* tables, const int32_t* coef, uint64_t mask, int32_t level,
+                    int32_t* out, ptrdiff_t stride);
+#endif
+
+// The best kernel this processor runs.
+IdctKernel SelectIdctKernel();
+
+// sum / 40000, truncated toward zero, for every 32-bit sum, computed as the product with
+// this constant in IEEE double and truncated. Proof: the constant is (1/40000)(1 + 2^-36)
+// with three roundings of relative size at most 2^-53 (1/40000, the product with 1 + 2^-36,
+// and the product with the sum), so the computed quotient is sum/40000 times a factor in
+// (1, 1 + 2^-35). An exact multiple k of 40000 therefore gives a value just beyond k in
+// magnitude (by less than 53688 x 2^-35 < 2e-6), which truncates to k; any other sum lies at
+// least 1/40000 = 2.5e-5 from the integers around its quotient, more than the error of at
+// most 2e-6 (|sum| / 40000 is below 53688), so it truncates to the same integer as the
+// exact quotient.
+inline constexpr double kInverse40000 = (1.0 / 40000.0) * (1.0 + 0x1p-36);
+
+}  // namespace varnel

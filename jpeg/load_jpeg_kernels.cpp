@@ -1,0 +1,174 @@
+// LoadJpeg's two paths: the reference, which assembles the bitmap from the decoder's
+// full-size planes through a pixel block, and the fast path, which streams the rows into it.
+// Both read the file the same way and give the same bitmap.
+#include "load_jpeg_kernels.h"
+
+#include <cstring>
+
+#include "fast_scan.h"
+#include "jpeg_decoder.h"
+
+namespace varnel {
+
+namespace {
+
+// Bytes per bitmap row: 3 x width rounded up to a multiple of 4.
+int64_t RowStride(int32_t width) {
+    const int64_t bits = int64_t{24} * width;
+    return 4 * ((bits >> 5) + ((bits & 31) != 0 ? 1 : 0));
+}
+
+// Reads the whole file into a zero-filled local-heap block. Returns null when the file cannot
+// be opened or the block cannot be had.
+BYTE* ReadFileImage(const WCHAR* path, int32_t* length) {
+    HANDLE file =
+        CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_RANDOM_ACCESS, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return nullptr;
+    const DWORD size = GetFileSize(file, nullptr);
+    // The reader addresses the image with 32-bit signed offsets.
+    if (size == INVALID_FILE_SIZE || size > 0x7FFFFFFF) {
+        CloseHandle(file);
+        return nullptr;
+    }
+    auto* image = static_cast<BYTE*>(LocalAlloc(LPTR, size));
+    if (image == nullptr) {
+        CloseHandle(file);
+        return nullptr;
+    }
+    // A short or failed read leaves the rest of the block zero: the parse finds no picture
+    // in what is missing.
+    DWORD read = 0;
+    ReadFile(file, image, size, &read, nullptr);
+    CloseHandle(file);
+    *length = static_cast<int32_t>(size);
+    return image;
+}
+
+// Assembles the bottom-up BGR rows of the picture from the three planes.
+void FillBitmapRows(BYTE* bits, int64_t stride, const uint8_t* red, const uint8_t* green,
+                    const uint8_t* blue, int32_t width, int32_t height) {
+    for (int32_t y = 0; y < height; ++y) {
+        BYTE* out = bits + static_cast<size_t>(height - 1 - y) * static_cast<size_t>(stride);
+        const size_t row = static_cast<size_t>(y) * static_cast<size_t>(width);
+        for (int32_t x = 0; x < width; ++x) {
+            *out++ = blue[row + x];
+            *out++ = green[row + x];
+            *out++ = red[row + x];
+        }
+        std::memset(out, 0, static_cast<size_t>(stride - int64_t{3} * width));
+    }
+}
+
+HBITMAP LoadJpegReference(HWND window, const WCHAR* path, POINT* size) {
+    int32_t length = 0;
+    BYTE* image = ReadFileImage(path, &length);
+    if (image == nullptr) return nullptr;
+
+    JpegDecoder decoder;
+    ConstructDecoder(&decoder);
+    int32_t consumed = 0;
+    decoder.consumed = &consumed;
+    if (Attach(&decoder, image, length) < 0 || Decode(&decoder) < 0) {
+        DestroyDecoder(&decoder);
+        LocalFree(image);
+        return nullptr;
+    }
+
+    uint8_t *red = nullptr, *green = nullptr, *blue = nullptr;
+    int32_t width = 0, height = 0;
+    GetPlanes(&decoder, &red, &green, &blue, &width, &height);
+    LocalFree(image);
+
+    const int64_t stride = RowStride(width);
+    const int64_t bits_size = stride * height;  // the decode gate keeps this below 2^31
+    auto* pixels = static_cast<BYTE*>(LocalAlloc(LPTR, static_cast<SIZE_T>(bits_size)));
+    if (pixels == nullptr) {
+        DestroyDecoder(&decoder);
+        return nullptr;
+    }
+    FillBitmapRows(pixels, stride, red, green, blue, width, height);
+
+    if (size != nullptr) {
+        size->x = width;
+        size->y = height;
+    }
+
+    BITMAPINFOHEADER header{};
+    header.biSize = sizeof(BITMAPINFOHEADER);
+    header.biWidth = width;
+    header.biHeight = height;
+    header.biPlanes = 1;
+    header.biBitCount = 24;
+    header.biCompression = BI_RGB;
+    HDC dc = GetDC(window);
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(dc, reinterpret_cast<const BITMAPINFO*>(&header),
+                                      DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (bitmap != nullptr && bits != nullptr) {
+        std::memcpy(bits, pixels, static_cast<size_t>(bits_size));
+    }
+    ReleaseDC(window, dc);
+    LocalFree(pixels);
+    DestroyDecoder(&decoder);
+    return bitmap;
+}
+
+// The fast path: the header parse and the decode gate of the reference, then the bitmap is
+// created and the scan streams its rows straight into its bits. Peak memory is the file
+// image, the bitmap and the scan's work areas of one MCU row.
+HBITMAP LoadJpegFast(HWND window, const WCHAR* path, POINT* size) {
+    int32_t length = 0;
+    BYTE* image = ReadFileImage(path, &length);
+    if (image == nullptr) return nullptr;
+
+    JpegDecoder decoder;
+    ConstructDecoder(&decoder);
+    int32_t consumed = 0;
+    decoder.consumed = &consumed;
+    if (Attach(&decoder, image, length) < 0 || !IsDecodable(&decoder)) {
+        DestroyDecoder(&decoder);
+        LocalFree(image);
+        return nullptr;
+    }
+    const int32_t width = decoder.width;
+    const int32_t height = decoder.height;
+    const int64_t stride = RowStride(width);
+
+    BITMAPINFOHEADER header{};
+    header.biSize = sizeof(BITMAPINFOHEADER);
+    header.biWidth = width;
+    header.biHeight = height;
+    header.biPlanes = 1;
+    header.biBitCount = 24;
+    header.biCompression = BI_RGB;
+    HDC dc = GetDC(window);
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(dc, reinterpret_cast<const BITMAPINFO*>(&header),
+                                      DIB_RGB_COLORS, &bits, nullptr, 0);
+    ReleaseDC(window, dc);
+    bool decoded = false;
+    if (bitmap != nullptr && bits != nullptr) {
+        decoded = DecodeScanToRows(&decoder, static_cast<uint8_t*>(bits), stride);
+    }
+    DestroyDecoder(&decoder);
+    LocalFree(image);
+    if (!decoded) {
+        if (bitmap != nullptr) DeleteObject(bitmap);
+        return nullptr;
+    }
+    if (size != nullptr) {
+        size->x = width;
+        size->y = height;
+    }
+    return bitmap;
+}
+
+}  // namespace
+
+HBITMAP LoadJpegWithKernels(HWND window, const WCHAR* path, POINT* size, Kernels kernels) {
+    return kernels == Kernels::Reference ? LoadJpegReference(window, path, size)
+                                         : LoadJpegFast(window, path, size);
+}
+
+}  // namespace varnel

@@ -1,0 +1,19 @@
+// libFuzzer target: any input decodes alike with the reference kernels and the fast kernels
+// (the same bitmap bytes, the same failure, the same final reader state). A difference
+// aborts with what differs.
+#include <cstdio>
+#include <cstdlib>
+
+#include "differential_decode.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    if (size > (1u << 20)) return 0;
+    const differential::Outcome reference = differential::DecodeReference(data, size);
+    const differential::Outcome fast = differential::DecodeFast(data, size);
+    const std::string difference = differential::Compare(reference, fast);
+    if (!difference.empty()) {
+        std::fprintf(stderr, "fast and reference decodes differ: %s\n", difference.c_str());
+        std::abort();
+    }
+    return 0;
+}

@@ -1,0 +1,32 @@
+// Decodes an in-memory JPEG image with the reference kernels and with the fast kernels, the
+// way the two paths of LoadJpeg do (without the file and the DIB section), so that tests and
+// the fuzz target can require the same bitmap bytes, the same failures and the same final
+// reader state from both.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace differential {
+
+struct Outcome {
+    bool decoded = false;
+    int32_t width = 0;
+    int32_t height = 0;
+    std::vector<uint8_t> rows;  // bottom-up BGR rows padded to a multiple of 4 bytes
+    // Where the decoder's reader stands after the scan.
+    int64_t cursor = 0;
+    int32_t bit_index = 0;
+    int32_t stuff_pending = 0;
+    int32_t valid = 0;
+    int32_t consumed = 0;
+};
+
+Outcome DecodeReference(const uint8_t* data, size_t size);
+Outcome DecodeFast(const uint8_t* data, size_t size);
+
+// Empty when both paths agree; otherwise what differs first.
+std::string Compare(const Outcome& reference, const Outcome& fast);
+
+}  // namespace differential

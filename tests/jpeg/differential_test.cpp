@@ -1,0 +1,466 @@
+// The fast kernels against the reference kernels: every file, valid or damaged, must give the
+// same bitmap bytes, the same failures and the same final reader state on both paths.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "differential_decode.h"
+#include "encoded_files.h"
+#include "load_jpeg_kernels.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+// Decodes with both paths and returns a description of the first difference, if any.
+std::string Differs(const Bytes& image) {
+    const differential::Outcome reference =
+        differential::DecodeReference(image.data(), image.size());
+    const differential::Outcome fast = differential::DecodeFast(image.data(), image.size());
+    return differential::Compare(reference, fast);
+}
+
+// Collects the differences of many variants into one readable failure.
+struct Findings {
+    int checked = 0;
+    int decoded = 0;
+    std::vector<std::string> lines;
+    void Check(const Bytes& image, const std::string& what) {
+        ++checked;
+        const differential::Outcome reference =
+            differential::DecodeReference(image.data(), image.size());
+        const differential::Outcome fast = differential::DecodeFast(image.data(), image.size());
+        if (reference.decoded) ++decoded;
+        const std::string difference = differential::Compare(reference, fast);
+        if (!difference.empty() && lines.size() < 10) lines.push_back(what + ": " + difference);
+    }
+    std::string Report() const {
+        std::string text;
+        for (const std::string& line : lines) text += line + "\n";
+        return text;
+    }
+};
+
+Bytes Encode(int width, int height, const std::string& options) {
+    std::string name = "diff-" + std::to_string(width) + "x" + std::to_string(height);
+    for (char c : options) name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+    const std::filesystem::path path = testfiles::EncodeWithCjpeg(
+        testfiles::MakePicture(width, height, static_cast<uint32_t>(width * 7 + height)), options,
+        name);
+    if (path.empty()) return {};
+    return testfiles::ReadBytes(path);
+}
+
+// The encoder settings of the file tests: every sampling, restart intervals, optimised
+// tables, the highest quality and a low one with baseline tables.
+const char* const kOptions[] = {
+    "-sample 2x2",
+    "-sample 1x1",
+    "-sample 2x1",
+    "-sample 1x2",
+    "-sample 4x1",
+    "-sample 2x2,2x1,1x1",
+    "-sample 1x1,2x2,2x2",
+    "-grayscale",
+    "-grayscale -sample 2x2",
+    "-sample 2x2 -restart 1B",
+    "-sample 1x1 -restart 3B",
+    "-sample 2x2 -optimize",
+    "-sample 1x1 -quality 100",
+    "-sample 2x2 -quality 100 -optimize",
+    "-sample 2x2 -quality 3 -baseline",
+    "-grayscale -quality 3 -baseline -restart 2B",
+};
+
+// A file of each setting at a size that ends inside a block and inside an MCU.
+std::vector<Bytes> SmallFiles() {
+    std::vector<Bytes> files;
+    for (const char* options : kOptions) {
+        Bytes file = Encode(37, 21, options);
+        if (!file.empty()) files.push_back(std::move(file));
+    }
+    return files;
+}
+
+// Offset of the first byte of entropy-coded data (after the first SOS header), or 0.
+size_t ScanStart(const Bytes& file) {
+    for (size_t i = 0; i + 3 < file.size(); ++i) {
+        if (file[i] == 0xFF && file[i + 1] == 0xDA) {
+            return i + 2 + ((size_t{file[i + 2]} << 8) | file[i + 3]);
+        }
+    }
+    return 0;
+}
+
+TEST(Differential, EncodedFilesOfEverySettingAndOddSizesDecodeAlike) {
+    Findings findings;
+    const int sizes[][2] = {{1, 1}, {9, 7}, {16, 16}, {17, 33}, {63, 5}, {70, 47}};
+    for (const char* options : kOptions) {
+        for (const auto& size : sizes) {
+            const Bytes file = Encode(size[0], size[1], options);
+            ASSERT_FALSE(file.empty()) << "cjpeg " << options;
+            findings.Check(file, std::string(options) + " " + std::to_string(size[0]) + "x" +
+                                     std::to_string(size[1]));
+        }
+    }
+    EXPECT_EQ(findings.decoded, findings.checked);
+    EXPECT_TRUE(findings.lines.empty()) << findings.Report();
+}
+
+TEST(Differential, TruncatedFilesDecodeAlike) {
+    Findings findings;
+    for (const Bytes& file : SmallFiles()) {
+        const size_t step = file.size() / 40 + 1;
+        for (size_t cut = 0; cut < file.size(); cut += step) {
+            findings.Check(Bytes(file.begin(), file.begin() + cut), "cut " + std::to_string(cut));
+        }
+        // Every length within the last bytes: cuts inside the final codes and the EOI.
+        for (size_t cut = file.size() > 12 ? file.size() - 12 : 0; cut < file.size(); ++cut) {
+            findings.Check(Bytes(file.begin(), file.begin() + cut), "cut " + std::to_string(cut));
+        }
+    }
+    EXPECT_GT(findings.decoded, 0);
+    EXPECT_TRUE(findings.lines.empty()) << findings.Report();
+}
+
+TEST(Differential, FilesWithFlippedBitsDecodeAlike) {
+    Findings findings;
+    std::mt19937 random(5);
+    for (const Bytes& file : SmallFiles()) {
+        const size_t scan = ScanStart(file);
+        for (int i = 0; i < 40; ++i) {
+            Bytes damaged = file;
+            // Mostly in the entropy-coded data, sometimes in the headers.
+            const size_t from = i % 4 == 0 ? 0 : scan;
+            const size_t at = from + random() % (file.size() - from);
+            damaged[at] ^= static_cast<uint8_t>(1u << (random() % 8));
+            if (i % 5 == 0) damaged[(at + 1) % file.size()] ^= 0x10;
+            findings.Check(damaged, "flip at " + std::to_string(at));
+        }
+    }
+    EXPECT_GT(findings.decoded, 0);
+    EXPECT_TRUE(findings.lines.empty()) << findings.Report();
+}
+
+TEST(Differential, InsertedAndRemovedMarkersDecodeAlike) {
+    Findings findings;
+    std::mt19937 random(11);
+    for (const Bytes& file : SmallFiles()) {
+        const size_t scan = ScanStart(file);
+        ASSERT_GT(scan, 0u);
+        for (int i = 0; i < 30; ++i) {
+            const size_t at = scan + random() % (file.size() - scan);
+            Bytes damaged = file;
+            switch (i % 5) {
+                case 0:  // a restart marker out of order
+                    damaged.insert(damaged.begin() + at, {0xFF, uint8_t(0xD0 + random() % 8)});
+                    break;
+                case 1:  // another marker: EOI, SOS, DHT, a reserved code, a fill byte
+                {
+                    const uint8_t codes[] = {0xD9, 0xDA, 0xC4, 0x05, 0xFF, 0x01};
+                    damaged.insert(damaged.begin() + at, {0xFF, codes[random() % 6]});
+                    break;
+                }
+                case 2:  // a lone 0xFF in the entropy-coded data
+                    damaged.insert(damaged.begin() + at, 0xFF);
+                    break;
+                case 3:  // a stuffed zero taken away, making a marker of a data byte 0xFF
+                {
+                    for (size_t j = at; j + 1 < damaged.size(); ++j) {
+                        if (damaged[j] == 0xFF && damaged[j + 1] == 0x00) {
+                            damaged.erase(damaged.begin() + j + 1);
+                            break;
+                        }
+                    }
+                    break;
+                }
+                default:  // a marker removed (restart markers and the EOI)
+                {
+                    for (size_t j = at; j + 1 < damaged.size(); ++j) {
+                        if (damaged[j] == 0xFF && damaged[j + 1] >= 0xD0 &&
+                            damaged[j + 1] <= 0xD9) {
+                            damaged.erase(damaged.begin() + j, damaged.begin() + j + 2);
+                            break;
+                        }
+                    }
+                    break;
+                }
+            }
+            findings.Check(damaged,
+                           "marker edit " + std::to_string(i % 5) + " at " + std::to_string(at));
+        }
+    }
+    EXPECT_GT(findings.decoded, 0);
+    EXPECT_TRUE(findings.lines.empty()) << findings.Report();
+}
+
+TEST(Differential, OddSamplingFactorsAndPrecisionsDecodeAlike) {
+    // Sampling factors that do not divide the largest one, Y below the chroma factors, zero
+    // factors, and precisions other than 8, patched into the frame header.
+    Findings findings;
+    const Bytes file = Encode(40, 24, "-sample 2x2,2x1,1x1");
+    ASSERT_FALSE(file.empty());
+    size_t sof = 0;
+    for (size_t i = 0; i + 1 < file.size(); ++i) {
+        if (file[i] == 0xFF && file[i + 1] == 0xC0) sof = i;
+    }
+    ASSERT_GT(sof, 0u);
+    const uint8_t factors[] = {0x11, 0x12, 0x21, 0x22, 0x31, 0x32, 0x23, 0x33, 0x41, 0x14, 0x10};
+    for (int component = 0; component < 3; ++component) {
+        for (uint8_t f : factors) {
+            Bytes damaged = file;
+            damaged[sof + 11 + 3 * component] = f;
+            findings.Check(damaged, "component " + std::to_string(component) + " factors " +
+                                        std::to_string(f));
+        }
+    }
+    for (uint8_t precision : {12, 0, 16}) {
+        Bytes damaged = file;
+        damaged[sof + 4] = precision;
+        findings.Check(damaged, "precision " + std::to_string(precision));
+    }
+    EXPECT_GT(findings.decoded, 10);
+    EXPECT_TRUE(findings.lines.empty()) << findings.Report();
+}
+
+// Hand-built streams: tables that no encoder makes (oversubscribed code counts up to
+// 16 x 255, a single code, gaps, undefined tables), 16-bit quantisation values that make the
+// inverse DCT wrap, and entropy-coded data of random bytes with stuffed zeros and markers.
+class StreamBuilder {
+public:
+    void Byte(int value) { bytes_.push_back(static_cast<uint8_t>(value)); }
+    void Word(int value) {
+        Byte(value >> 8);
+        Byte(value & 0xFF);
+    }
+    void Marker(int code) {
+        Byte(0xFF);
+        Byte(code);
+    }
+    Bytes& bytes() { return bytes_; }
+
+private:
+    Bytes bytes_;
+};
+
+Bytes RandomStream(std::mt19937& random) {
+    auto pick = [&](int n) { return static_cast<int>(random() % static_cast<uint32_t>(n)); };
+    StreamBuilder s;
+    s.Marker(0xD8);
+    // Quantisation tables 0 to 2: 8-bit or 16-bit entries.
+    for (int id = 0; id < 3; ++id) {
+        const bool wide = pick(3) == 0;
+        s.Marker(0xDB);
+        s.Word(2 + 1 + 64 * (wide ? 2 : 1));
+        s.Byte((wide ? 0x10 : 0) | id);
+        for (int k = 0; k < 64; ++k) {
+            if (wide) {
+                s.Word(pick(4) == 0 ? 40000 + pick(25535) : 1 + pick(300));
+            } else {
+                s.Byte(1 + pick(255));
+            }
+        }
+    }
+    // Huffman tables: DC and AC, identifiers 0 and 1.
+    for (int table_class = 0; table_class < 2; ++table_class) {
+        for (int id = 0; id < 2; ++id) {
+            int counts[16] = {};
+            switch (pick(5)) {
+                case 0:  // the usual shape
+                    for (int l = 1; l < 16; ++l) counts[l] = pick(l < 8 ? l + 1 : 6);
+                    break;
+                case 1:  // oversubscribed
+                    for (int& c : counts) c = pick(4) == 0 ? pick(256) : pick(4);
+                    break;
+                case 2:  // one code
+                    counts[pick(16)] = 1;
+                    break;
+                case 3:  // every count at its largest
+                    for (int& c : counts) c = 255;
+                    break;
+                default:  // undefined
+                    break;
+            }
+            int total = 0;
+            for (int c : counts) total += c;
+            s.Marker(0xC4);
+            s.Word(2 + 1 + 16 + total);
+            s.Byte(table_class << 4 | id);
+            for (int c : counts) s.Byte(c);
+            for (int k = 0; k < total; ++k) {
+                s.Byte(table_class == 0 ? (pick(8) == 0 ? pick(256) : pick(12)) : pick(256));
+            }
+        }
+    }
+    const bool colour = pick(3) != 0;
+    const int components = colour ? 3 : 1;
+    s.Marker(0xC0);
+    s.Word(8 + 3 * components);
+    s.Byte(pick(6) == 0 ? 12 : 8);
+    s.Word(1 + pick(40));
+    s.Word(1 + pick(40));
+    s.Byte(components);
+    for (int i = 0; i < components; ++i) {
+        s.Byte(i + 1);
+        s.Byte((1 + pick(pick(2) == 0 ? 4 : 2)) << 4 | (1 + pick(pick(2) == 0 ? 4 : 2)));
+        s.Byte(pick(3));
+    }
+    if (pick(3) == 0) {
+        s.Marker(0xDD);
+        s.Word(4);
+        s.Word(1 + pick(4));
+    }
+    s.Marker(0xDA);
+    s.Word(6 + 2 * components);
+    s.Byte(components);
+    for (int i = 0; i < components; ++i) {
+        s.Byte(i + 1);
+        s.Byte(pick(2) << 4 | pick(2));
+    }
+    s.Byte(0);
+    s.Byte(63);
+    s.Byte(0);
+    const int length = pick(600);
+    for (int k = 0; k < length; ++k) {
+        const int kind = pick(60);
+        if (kind == 0) {
+            s.Marker(0xD0 + pick(8));
+        } else if (kind == 1) {
+            s.Marker(pick(256));
+        } else if (kind < 5) {
+            s.Byte(0xFF);
+            s.Byte(0x00);
+        } else {
+            s.Byte(pick(256));
+        }
+    }
+    if (pick(2) == 0) s.Marker(0xD9);
+    return s.bytes();
+}
+
+TEST(Differential, HandBuiltStreamsWithOddTablesDecodeAlike) {
+    Findings findings;
+    std::mt19937 random(2024);
+    for (int i = 0; i < 400; ++i)
+        findings.Check(RandomStream(random), "stream " + std::to_string(i));
+    EXPECT_GT(findings.decoded, 200);
+    EXPECT_TRUE(findings.lines.empty()) << findings.Report();
+}
+
+TEST(Differential, TablesWithOneCodeAndDuplicateLengthsDecodeAlike) {
+    // A 1-bit code 0 only: every 1 bit is a string that matches no code (symbol 0 after one
+    // bit). Data of all ones and all zeros, ending in a marker inside a symbol.
+    for (uint8_t fill : {0x00, 0xFF, 0x55}) {
+        StreamBuilder s;
+        s.Marker(0xD8);
+        s.Marker(0xDB);
+        s.Word(67);
+        s.Byte(0);
+        for (int k = 0; k < 64; ++k) s.Byte(1);
+        for (int table_class = 0; table_class < 2; ++table_class) {
+            s.Marker(0xC4);
+            s.Word(2 + 1 + 16 + 1);
+            s.Byte(table_class << 4);
+            s.Byte(1);
+            for (int l = 1; l < 16; ++l) s.Byte(0);
+            s.Byte(table_class == 0 ? 3 : 0x13);
+        }
+        s.Marker(0xC0);
+        s.Word(11);
+        s.Byte(8);
+        s.Word(16);
+        s.Word(16);
+        s.Byte(1);
+        s.Byte(1);
+        s.Byte(0x11);
+        s.Byte(0);
+        s.Marker(0xDA);
+        s.Word(8);
+        s.Byte(1);
+        s.Byte(1);
+        s.Byte(0);
+        s.Byte(0);
+        s.Byte(63);
+        s.Byte(0);
+        for (int k = 0; k < 7; ++k) {
+            s.Byte(fill);
+            if (fill == 0xFF) s.Byte(0);
+        }
+        s.Marker(0xD9);
+        EXPECT_EQ(Differs(s.bytes()), "") << "fill " << int{fill};
+    }
+}
+
+TEST(Differential, FuzzRegressionFilesDecodeAlike) {
+    const std::filesystem::path folder = VARNEL_FUZZ_REGRESSIONS;
+    ASSERT_TRUE(std::filesystem::is_directory(folder)) << folder;
+    int files = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        if (!entry.is_regular_file() || entry.path().extension() == ".md") continue;
+        ++files;
+        EXPECT_EQ(Differs(testfiles::ReadBytes(entry.path())), "") << entry.path();
+    }
+    EXPECT_GT(files, 0);
+}
+
+// Through LoadJpegWithKernels: the DIB sections that the two paths return hold the same
+// header and bits, and a file that does not decode gives null on both, with the size untouched.
+struct Loaded {
+    bool ok = false;
+    POINT size{-7, -7};
+    BITMAP info{};
+    Bytes bits;
+};
+
+Loaded LoadWith(const std::filesystem::path& path, varnel::Kernels kernels) {
+    const std::string narrow = path.string();
+    const std::u16string wide(narrow.begin(), narrow.end());
+    Loaded loaded;
+    HBITMAP bitmap = varnel::LoadJpegWithKernels(
+        nullptr, reinterpret_cast<const WCHAR*>(wide.c_str()), &loaded.size, kernels);
+    if (bitmap == nullptr) return loaded;
+    loaded.ok = GetObject(bitmap, sizeof(loaded.info), &loaded.info) != 0;
+    if (loaded.ok && loaded.info.bmBits != nullptr) {
+        const auto* bits = static_cast<const uint8_t*>(loaded.info.bmBits);
+        loaded.bits.assign(bits, bits + loaded.info.bmWidthBytes * loaded.info.bmHeight);
+    }
+    DeleteObject(bitmap);
+    return loaded;
+}
+
+TEST(Differential, LoadJpegWithEitherKernelsGivesTheSameBitmap) {
+    std::vector<std::filesystem::path> paths;
+    for (const char* options : {"-sample 2x2", "-grayscale", "-sample 1x1 -restart 1B"}) {
+        paths.push_back(testfiles::EncodeWithCjpeg(testfiles::MakePicture(45, 31, 3), options,
+                                                   std::string("diff-load-") + options[2]));
+    }
+    const Bytes whole = testfiles::ReadBytes(paths[0]);
+    const std::filesystem::path cut = testfiles::TempDir() / "diff-load-cut.jpg";
+    testfiles::WriteBytes(cut, Bytes(whole.begin(), whole.begin() + ScanStart(whole) - 3));
+    paths.push_back(cut);
+
+    for (const auto& path : paths) {
+        const Loaded reference = LoadWith(path, varnel::Kernels::Reference);
+        const Loaded fast = LoadWith(path, varnel::Kernels::Fast);
+        EXPECT_EQ(reference.ok, fast.ok) << path;
+        EXPECT_EQ(reference.size.x, fast.size.x) << path;
+        EXPECT_EQ(reference.size.y, fast.size.y) << path;
+        EXPECT_EQ(reference.info.bmWidth, fast.info.bmWidth) << path;
+        EXPECT_EQ(reference.info.bmHeight, fast.info.bmHeight) << path;
+        EXPECT_EQ(reference.info.bmWidthBytes, fast.info.bmWidthBytes) << path;
+        EXPECT_EQ(reference.bits, fast.bits) << path;
+    }
+    EXPECT_FALSE(LoadWith(cut, varnel::Kernels::Fast).ok);
+    EXPECT_EQ(LoadWith(cut, varnel::Kernels::Fast).size.x, -7);
+    EXPECT_TRUE(LoadWith(paths[0], varnel::Kernels::Fast).ok);
+}
+
+}  // namespace
