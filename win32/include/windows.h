@@ -7,6 +7,7 @@
 #include "win32/kernel.h"
 #include "win32/gdi.h"
 #include "win32/user.h"
+#include "win32/code_pages.h"
 #include "win32/modules.h"
 #include "win32/resources.h"
 #include "win32/registry.h"
