@@ -49,3 +49,27 @@ extern "C" {
 // Null when the file cannot be read or is not a bitmap file this loader reads.
 WIN32LAYER_API HBITMAP WINAPI SHLoadDIBitmap(LPCWSTR path);
 }
+
+// Shell dialog initialisation (SHInitDialog).
+#define SHIDIM_FLAGS 0x0001
+
+#define SHIDIF_DONEBUTTON 0x0001
+#define SHIDIF_SIZEDLG 0x0002
+#define SHIDIF_SIZEDLGFULLSCREEN 0x0004
+#define SHIDIF_SIPDOWN 0x0008
+#define SHIDIF_FULLSCREENNOMENUBAR 0x0010
+
+typedef struct tagSHINITDLGINFO {
+    DWORD dwMask;   // which members are valid: SHIDIM_FLAGS
+    HWND hDlg;      // the dialog
+    DWORD dwFlags;  // SHIDIF_ flags
+} SHINITDLGINFO, *PSHINITDLGINFO;
+
+extern "C" {
+// Sizes the dialog as its flags ask: SHIDIF_SIZEDLG, SHIDIF_SIZEDLGFULLSCREEN and
+// SHIDIF_FULLSCREENNOMENUBAR make it as large as the emulated screen. The Done button
+// (SHIDIF_DONEBUTTON: the title bar's OK, which sends IDOK) and the lowered input panel are
+// recorded for the host (Win32LayerLastShInitDialog). FALSE for a null record, an unknown mask
+// or a dialog that is not a window.
+WIN32LAYER_API BOOL WINAPI SHInitDialog(PSHINITDLGINFO info);
+}

@@ -11,3 +11,5 @@
 #include "win32/modules.h"
 #include "win32/resources.h"
 #include "win32/registry.h"
+#include "win32/dialogs.h"
+#include "win32/common_dialogs.h"
