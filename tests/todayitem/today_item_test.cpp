@@ -234,6 +234,21 @@ TEST_F(TodayItemTest, DamagedOrMissingFilesGiveAWhiteItem) {
     EXPECT_EQ(ShowFile("", kStretch, 24), AllWhite(240, 24));
 }
 
+TEST_F(TodayItemTest, ValuesOfAnotherToolNeverMakeTheItemReadPastItsSettings) {
+    // 520 bytes of path without a terminator, a height stored as text, a two-byte mode.
+    std::vector<WCHAR> unterminated(MAX_PATH, u'b');
+    SetSettingsValue(u"Path", REG_SZ, unterminated.data(), 520);
+    SetSettingsValue(u"Height", REG_SZ, u"40", 6);
+    WORD mode = 2;
+    SetSettingsValue(u"Mode", REG_BINARY, &mode, sizeof(mode));
+    int w = 0;
+    int h = 0;
+    std::vector<uint32_t> pixels = ShowItem(&w, &h);
+    EXPECT_EQ(w, 240);
+    EXPECT_EQ(h, 24);
+    EXPECT_EQ(pixels, AllWhite(240, 24));
+}
+
 TEST_F(TodayItemTest, DotsInFolderNamesDoNotMakeAnExtension) {
     TestPicture picture = MakeTestPicture(7, 5);
     std::filesystem::create_directory(folder_ / "pictures.jpg");
