@@ -237,6 +237,23 @@ TEST_F(WindowsTest, PaintCycleErasesAndPaintsTheDamagedRectangle) {
     EXPECT_TRUE(DestroyWindow(window));
 }
 
+TEST_F(WindowsTest, UpdateWindowPaintsTheChildrenToo) {
+    HWND parent = CreateTop(10, 10);
+    HWND child = CreateWindowExW(0, u"LayerTestWnd", nullptr, WS_CHILD | WS_VISIBLE, 0, 0, 4, 4,
+                                 parent, nullptr, nullptr, nullptr);
+    ASSERT_NE(child, nullptr);
+    seen.clear();
+    UpdateWindow(parent);
+    int parent_paints = 0, child_paints = 0;
+    for (const Seen& s : seen) {
+        if (s.message != WM_PAINT) continue;
+        (s.window == parent ? parent_paints : child_paints) += 1;
+    }
+    EXPECT_EQ(parent_paints, 1);
+    EXPECT_EQ(child_paints, 1);
+    DestroyWindow(parent);
+}
+
 TEST_F(WindowsTest, MetricsCursorsAndGeometry) {
     Win32LayerSetScreenSize(480, 640);
     EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), 480);

@@ -1,8 +1,11 @@
 // Painting. Each window keeps its update region as one rectangle (the union of everything
 // invalidated since the last paint) and a flag for a pending background erase. UpdateWindow
-// sends WM_PAINT when that rectangle is not empty; BeginPaint hands out a DC that draws on
-// the window's surface, clipped to the damaged rectangle, erases it first through
-// WM_ERASEBKGND (the default fills with the class background brush) and validates the window.
+// sends WM_PAINT when that rectangle is not empty, then updates the children. BeginPaint
+// hands out a DC that draws on the window's surface, clipped to the damaged rectangle, erases
+// it first through WM_ERASEBKGND (the default fills with the class background brush) and
+// validates the window.
+#include <vector>
+
 #include "window_object.h"
 
 namespace {
@@ -84,6 +87,14 @@ extern "C" WIN32LAYER_API BOOL WINAPI UpdateWindow(HWND handle) {
     Window* window = LookupWindow(handle);
     if (window == nullptr) return FALSE;
     if (window->has_update) SendMessageW(handle, WM_PAINT, 0, 0);
+    // As on Windows, the child windows are brought up to date too.
+    window = LookupWindow(handle);
+    if (window == nullptr) return TRUE;
+    std::vector<HWND> children = window->children;
+    for (HWND child : children) {
+        const Window* child_window = LookupWindow(child);
+        if (child_window != nullptr && (child_window->style & WS_CHILD) != 0) UpdateWindow(child);
+    }
     return TRUE;
 }
 
