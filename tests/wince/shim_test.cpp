@@ -156,29 +156,39 @@ TEST_F(ShLoadDibBitmapTest, LoadsPalettedAndBitfieldFiles) {
     DeleteObject(bitmap);
 }
 
-TEST_F(ShLoadDibBitmapTest, RefusesWhatIsNotAWholeBitmapFile) {
+TEST_F(ShLoadDibBitmapTest, RefusesWhatIsNotABitmapFile) {
     EXPECT_EQ(SHLoadDIBitmap(L"C:\\no\\such\\picture.bmp"), nullptr);
     EXPECT_EQ(SHLoadDIBitmap(nullptr), nullptr);
 
     const std::vector<uint8_t> good = BitmapFile(3, 2, 24, {}, Concat(kBottomRow24, kTopRow24));
     std::vector<uint8_t> not_bm = good;
     not_bm[0] = 'X';
-    std::vector<uint8_t> truncated(good.begin(), good.end() - 1);
-    std::vector<uint8_t> zero_width = BitmapFile(0, 2, 24, {}, {});
+    std::vector<uint8_t> cut_header(good.begin(), good.begin() + 30);
+    std::vector<uint8_t> zero_width = BitmapFile(0, 2, 24, {}, {1, 2, 3, 4});
     std::vector<uint8_t> odd_depth = BitmapFile(3, 2, 7, {}, Concat(kBottomRow24, kTopRow24));
-    std::vector<uint8_t> rle = BitmapFile(3, 2, 8, {0}, {0, 0}, BI_RLE8);
     std::vector<uint8_t> huge = BitmapFile(0x7FFFFFFF, 0x7FFFFFFF, 24, {}, {1, 2, 3});
     int index = 0;
-    for (const auto* bytes : {&not_bm, &truncated, &zero_width, &odd_depth, &rle, &huge}) {
+    const std::vector<const std::vector<uint8_t>*> refused = {&not_bm, &cut_header, &zero_width,
+                                                              &odd_depth, &huge};
+    for (const std::vector<uint8_t>* bytes : refused) {
         SCOPED_TRACE(index++);
         Write(*bytes);
         HBITMAP bitmap = SHLoadDIBitmap(path_.c_str());
         EXPECT_EQ(bitmap, nullptr);
         if (bitmap != nullptr) DeleteObject(bitmap);
     }
-    Write(good);
+}
+
+TEST_F(ShLoadDibBitmapTest, PixelDataCutShortLeavesTheMissingPixelsBlack) {
+    // The bottom row is whole; the top row ends after its first pixel.
+    std::vector<uint8_t> file = BitmapFile(3, 2, 24, {}, Concat(kBottomRow24, kTopRow24));
+    file.resize(file.size() - 9);
+    Write(file);
     HBITMAP bitmap = SHLoadDIBitmap(path_.c_str());
-    EXPECT_NE(bitmap, nullptr);
+    ASSERT_NE(bitmap, nullptr);
+    const std::vector<COLORREF> expected = {RGB(255, 0, 0),     RGB(0, 0, 0), RGB(0, 0, 0),
+                                            RGB(255, 255, 255), RGB(0, 0, 0), RGB(128, 128, 128)};
+    EXPECT_EQ(Pixels(bitmap, 3, 2), expected);
     DeleteObject(bitmap);
 }
 

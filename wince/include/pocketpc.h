@@ -5,6 +5,11 @@
 
 #include <windows.h>
 
+// The Linux layer marks its exports with this; here the shim is a static library.
+#ifndef WIN32LAYER_API
+#define WIN32LAYER_API
+#endif
+
 // The Today host's record for one item, passed to the item's initialisation export (ordinal
 // 240). The host owns it; the item reads szName and fEnabled and writes cyp, szDLLPath,
 // hinstDLL and hwndCustom during the call. Same layout as the Linux layer's record.
@@ -65,7 +70,9 @@ extern "C" {
 // Returns FALSE for a null record, an unknown mask or a dialog that is not a window.
 BOOL WINAPI SHInitDialog(PSHINITDLGINFO info);
 
-// Loads a Windows bitmap file into a DIB section, bottom-up and top-down files alike.
-// Returns null when the file cannot be read or is not a bitmap file.
+// The shell's bitmap file loader: reads a Windows bitmap file (1, 4, 8, 16, 24 or 32 bits per
+// pixel; uncompressed, bit fields or run-length encoded; bottom-up or top-down) into a bottom-up
+// DIB section of 24 bits per pixel (32 when the file has an alpha mask) that the caller deletes.
+// Null when the file cannot be read or is not a bitmap file this loader reads.
 HBITMAP WINAPI SHLoadDIBitmap(LPCWSTR path);
 }
