@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -44,6 +45,10 @@ std::wstring QueryString(const std::vector<uint8_t>& info, const wchar_t* key) {
         return L"<missing>";
     }
     return std::wstring(static_cast<const wchar_t*>(value));
+}
+
+void PrintTo(const VersionExpectation& expected, std::ostream* out) {
+    *out << Narrow(expected.dll);
 }
 
 class VersionResourceTest : public ::testing::TestWithParam<VersionExpectation> {};
