@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "item_registration.h"
+#include "options_command.h"
 #include "picture_settings.h"
 #include "png_writer.h"
 #include "text.h"
@@ -29,6 +30,7 @@ struct Command {
     const char* usage;                 // the options, for --help
     std::vector<const char*> options;  // the options it takes, each with a value
     int (*run)(const std::map<std::string, std::string>& options);
+    std::vector<const char*> flags = {};  // the options it takes without a value
 };
 
 int Fail(const std::string& message) {
@@ -231,6 +233,20 @@ const std::vector<Command>& Commands() {
          "  --registry FILE   the registry database to use\n",
          {"--out", "--screen", "--registry"},
          RunShow},
+        {"options", "open the picture item's options dialog and work it as a person would",
+         "  --path FILE                   type FILE into the picture field\n"
+         "  --browse FILE                 press the browse button and choose FILE\n"
+         "  --mode stretch|center|tile    choose the placement\n"
+         "  --height N                    type N into the height field\n"
+         "  --remove                      press the removal button instead of OK\n"
+         "  --yes                         confirm the removal (otherwise it is cancelled)\n"
+         "  --screen WxH                  the screen size in pixels (default 240x320)\n"
+         "  --library PATH                the item's library (default: the registered one)\n"
+         "  --registry FILE               the registry database to use\n"
+         "Prints every message box met; fails when the dialog stays open.\n",
+         {"--path", "--browse", "--mode", "--height", "--screen", "--library", "--registry"},
+         RunOptionsCommand,
+         {"--remove", "--yes"}},
     };
     return commands;
 }
@@ -284,6 +300,12 @@ int main(int argc, char** argv) {
             value = argument.substr(equals + 1);
             argument.resize(equals);
             has_value = true;
+        }
+        bool flag = false;
+        for (const char* known_flag : command->flags) flag = flag || argument == known_flag;
+        if (flag && !has_value) {
+            options[argument] = "";
+            continue;
         }
         bool known = false;
         for (const char* option : command->options) known = known || argument == option;

@@ -1,0 +1,189 @@
+// today-host options. The person's actions go into the layer's action queue before the dialog
+// opens, in the order a person would perform them:
+//   --path P     types P into the path field (1001)
+//   --browse P   presses the browse button (1002) and chooses P in the file-open dialog
+//   --mode M     chooses the placement in the combo box (1003)
+//   --height N   types N into the height field (1004)
+// then presses the shell's OK button and dismisses a warning with OK; or, with --remove,
+// presses the removal button (1000), answers the confirmation (OK with --yes, otherwise
+// Cancel) and, after OK, the notice that follows. A dialog that is still open when the actions
+// run out (a refused input, a cancelled removal) is reported, and the command fails.
+#include "options_command.h"
+
+#include <windows.h>
+
+#include <cstdio>
+
+#include "item_registration.h"
+#include "pocketpc.h"
+#include "text.h"
+#include "win32/layer.h"
+
+namespace {
+
+const int kRemoveButton = 1000;
+const int kPathEdit = 1001;
+const int kBrowseButton = 1002;
+const int kModeCombo = 1003;
+const int kHeightEdit = 1004;
+const int kOptionsDialog = 500;  // IDD_TODAY_CUSTOM
+
+const char* Find(const std::map<std::string, std::string>& options, const char* name) {
+    auto found = options.find(name);
+    return found == options.end() ? nullptr : found->second.c_str();
+}
+
+int Usage(const std::string& message) {
+    fprintf(stderr, "today-host options: %s\nTry 'today-host options --help'.\n", message.c_str());
+    return 2;
+}
+
+bool Wide(const char* text, std::u16string* out) {
+    return Utf8ToWide(text, out);
+}
+
+// The item's library: --library, else the one its registration names, else the one built
+// with this host.
+std::string ItemLibrary(const std::map<std::string, std::string>& options) {
+    if (const char* library = Find(options, "--library")) return library;
+    std::vector<TodayItemRegistration> items;
+    if (ReadTodayItems(&items) == ERROR_SUCCESS) {
+        for (const TodayItemRegistration& item : items) {
+            if (item.name == u"Lumetta") return WideToUtf8(item.library.c_str());
+        }
+    }
+    return TODAY_HOST_DEFAULT_ITEM;
+}
+
+const char* AnswerName(int answer) {
+    switch (answer) {
+        case IDOK:
+            return "OK";
+        case IDCANCEL:
+            return "Cancel";
+        case IDYES:
+            return "Yes";
+        case IDNO:
+            return "No";
+        case 0:
+            return "none (left open)";
+        default:
+            return "other";
+    }
+}
+
+void PrintMessageBoxes() {
+    for (int i = 0; i < Win32LayerMessageBoxCount(); ++i) {
+        Win32LayerMessageBox box = {};
+        if (!Win32LayerGetMessageBox(i, &box)) continue;
+        printf("Message box: %s\n", WideToUtf8(box.text).c_str());
+        printf("  caption: %s%s\n", WideToUtf8(box.caption).c_str(),
+               box.default_caption ? " (none given: the platform's default)" : "");
+        printf("  type: 0x%02X, answered: %s\n", box.type, AnswerName(box.answer));
+    }
+}
+
+bool ParseScreenSize(const std::string& text, int* width, int* height) {
+    int w = 0;
+    int h = 0;
+    char rest = 0;
+    if (sscanf(text.c_str(), "%dx%d%c", &w, &h, &rest) != 2 || w < 1 || h < 1 || w > 4096 ||
+        h > 4096)
+        return false;
+    *width = w;
+    *height = h;
+    return true;
+}
+
+}  // namespace
+
+int RunOptionsCommand(const std::map<std::string, std::string>& options) {
+    bool remove = options.count("--remove") != 0;
+    bool yes = options.count("--yes") != 0;
+    if (yes && !remove) return Usage("--yes answers the removal's confirmation; give --remove");
+    int mode = -1;
+    if (const char* text = Find(options, "--mode")) {
+        static const char* const kModes[] = {"stretch", "center", "tile"};
+        for (int i = 0; i < 3; ++i) {
+            if (std::string(text) == kModes[i]) mode = i;
+        }
+        if (mode < 0)
+            return Usage(std::string("--mode is stretch, center or tile, not '") + text + "'");
+    }
+    std::u16string path, browse, height;
+    const char* path_text = Find(options, "--path");
+    const char* browse_text = Find(options, "--browse");
+    const char* height_text = Find(options, "--height");
+    if ((path_text != nullptr && !Wide(path_text, &path)) ||
+        (browse_text != nullptr && !Wide(browse_text, &browse)) ||
+        (height_text != nullptr && !Wide(height_text, &height)))
+        return Usage("the options' text is not valid UTF-8");
+    int screen_width = 240;
+    int screen_height = 320;
+    if (const char* screen = Find(options, "--screen")) {
+        if (!ParseScreenSize(screen, &screen_width, &screen_height))
+            return Usage(std::string("--screen wants WIDTHxHEIGHT (1 to 4096 each), not '") +
+                         screen + "'");
+    }
+    if (const char* registry = Find(options, "--registry")) Win32LayerSetRegistryPath(registry);
+    Win32LayerSetScreenSize(screen_width, screen_height);
+
+    std::string library_path = ItemLibrary(options);
+    std::u16string library;
+    Utf8ToWide(library_path, &library);
+    HMODULE module = LoadLibraryW(library.c_str());
+    if (module == nullptr) {
+        fprintf(stderr, "today-host options: cannot load the item library '%s'\n",
+                library_path.c_str());
+        return 1;
+    }
+    auto procedure = reinterpret_cast<DLGPROC>(
+        reinterpret_cast<void*>(GetProcAddress(module, MAKEINTRESOURCEA(ORDINAL_OPTIONSDLGPROC))));
+    if (procedure == nullptr) {
+        fprintf(stderr, "today-host options: '%s' has no export ordinal 241\n",
+                library_path.c_str());
+        FreeLibrary(module);
+        return 1;
+    }
+
+    Win32LayerClearActions();
+    Win32LayerClearMessageBoxes();
+    if (path_text != nullptr) Win32LayerQueueTypeText(kPathEdit, path.c_str());
+    if (browse_text != nullptr) {
+        Win32LayerQueuePressButton(kBrowseButton);
+        Win32LayerQueueChooseFile(browse.c_str());
+    }
+    if (mode >= 0) Win32LayerQueueChooseComboIndex(kModeCombo, mode);
+    if (height_text != nullptr) Win32LayerQueueTypeText(kHeightEdit, height.c_str());
+    if (remove) {
+        Win32LayerQueuePressButton(kRemoveButton);
+        Win32LayerQueueAnswerMessageBox(yes ? IDOK : IDCANCEL);
+        if (yes) Win32LayerQueueAnswerMessageBox(IDOK);
+    } else {
+        Win32LayerQueuePressButton(IDOK);
+        Win32LayerQueueAnswerMessageBox(IDOK);  // a warning, if one comes, is read and closed
+    }
+
+    INT_PTR result =
+        DialogBoxParamW(module, MAKEINTRESOURCEW(kOptionsDialog), nullptr, procedure, 0);
+    bool stayed_open = Win32LayerDialogStayedOpen() != FALSE;
+    int pending = Win32LayerPendingActionCount();
+    PrintMessageBoxes();
+    int status = 0;
+    if (stayed_open) {
+        printf("Dialog stayed open: nothing more to do\n");
+        status = 1;
+    } else if (result == -1) {
+        printf("Dialog could not be opened\n");
+        status = 1;
+    } else {
+        printf("Dialog closed with result %ld\n", static_cast<long>(result));
+    }
+    // Actions left over mean that the dialog ended before the person was done.
+    if (pending > 0 && !(pending == 1 && !remove && !stayed_open)) {
+        printf("%d action%s not performed\n", pending, pending == 1 ? "" : "s");
+    }
+    Win32LayerClearActions();
+    FreeLibrary(module);
+    return status;
+}
