@@ -10,6 +10,8 @@ packages=(
     libjpeg-turbo-progs libturbojpeg0-dev libstb-dev
     imagemagick
     g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine64
+    # varnel-bench's corpus: photographs re-encoded by scripts/make-bench-corpus.sh
+    mate-backgrounds netpbm
 )
 
 missing=()
