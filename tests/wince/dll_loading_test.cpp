@@ -1,0 +1,160 @@
+// The Windows DLLs as a program loads them: varnel.dll's LoadJpeg found by name and returning
+// the bottom-up 24-bit bitmap; lumetta.dll loading with its LoadJpeg import bound, its two
+// ordinal-only exports, and export 240 creating the item window inside a host window.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <cstdint>
+#include <cstring>
+#include <string>
+
+#include "pocketpc.h"
+
+#ifndef JPEG_5X3_PATH
+#error "JPEG_5X3_PATH names a 5 x 3 JPEG file made by cjpeg"
+#endif
+
+namespace {
+
+using LoadJpegFunction = HBITMAP(WINAPI*)(HWND, const WCHAR*, POINT*);
+
+// A Unix path as Wine's drive Z: shows it.
+std::wstring WinePath(const char* unix_path) {
+    std::wstring path = L"Z:";
+    for (const char* c = unix_path; *c != '\0'; ++c) {
+        path.push_back(*c == '/' ? L'\\' : static_cast<wchar_t>(*c));
+    }
+    return path;
+}
+
+class VarnelDllTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        module_ = LoadLibraryW(L"varnel.dll");
+        ASSERT_NE(module_, nullptr);
+        load_jpeg_ = reinterpret_cast<LoadJpegFunction>(
+            reinterpret_cast<void*>(GetProcAddress(module_, "LoadJpeg")));
+        ASSERT_NE(load_jpeg_, nullptr);
+    }
+    void TearDown() override {
+        if (module_ != nullptr) FreeLibrary(module_);
+    }
+
+    HMODULE module_ = nullptr;
+    LoadJpegFunction load_jpeg_ = nullptr;
+};
+
+TEST_F(VarnelDllTest, LoadJpegGivesABottomUp24BitSectionWithPaddedRows) {
+    const std::wstring path = WinePath(JPEG_5X3_PATH);
+    POINT size{-1, -1};
+    HBITMAP bitmap = load_jpeg_(nullptr, path.c_str(), &size);
+    ASSERT_NE(bitmap, nullptr);
+    EXPECT_EQ(size.x, 5);
+    EXPECT_EQ(size.y, 3);
+
+    DIBSECTION section{};
+    ASSERT_EQ(GetObjectW(bitmap, sizeof(section), &section), static_cast<int>(sizeof(section)));
+    EXPECT_EQ(section.dsBm.bmWidth, 5);
+    EXPECT_EQ(section.dsBm.bmHeight, 3);
+    EXPECT_EQ(section.dsBm.bmBitsPixel, 24);
+    EXPECT_EQ(section.dsBm.bmWidthBytes, 16);
+    EXPECT_EQ(section.dsBmih.biHeight, 3) << "rows are bottom-up";
+    EXPECT_EQ(section.dsBmih.biCompression, static_cast<DWORD>(BI_RGB));
+    ASSERT_NE(section.dsBm.bmBits, nullptr);
+    const auto* bits = static_cast<const uint8_t*>(section.dsBm.bmBits);
+    for (int row = 0; row < 3; ++row) EXPECT_EQ(bits[row * 16 + 15], 0) << "padding of row " << row;
+    DeleteObject(bitmap);
+
+    // No size wanted: the bitmap is still made.
+    bitmap = load_jpeg_(nullptr, path.c_str(), nullptr);
+    EXPECT_NE(bitmap, nullptr);
+    DeleteObject(bitmap);
+}
+
+TEST_F(VarnelDllTest, FailuresGiveNullAndLeaveTheSizeAlone) {
+    POINT size{7, 9};
+    EXPECT_EQ(load_jpeg_(nullptr, L"Z:\\no\\such\\picture.jpg", &size), nullptr);
+    EXPECT_EQ(size.x, 7);
+    EXPECT_EQ(size.y, 9);
+
+    wchar_t dir[MAX_PATH];
+    wchar_t name[MAX_PATH];
+    ASSERT_NE(GetTempPathW(MAX_PATH, dir), 0u);
+    ASSERT_NE(GetTempFileNameW(dir, L"vjp", 0, name), 0u);
+    HANDLE file = CreateFileW(name, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    const char not_jpeg[] = "BM this is no JPEG file";
+    DWORD written = 0;
+    WriteFile(file, not_jpeg, sizeof(not_jpeg), &written, nullptr);
+    CloseHandle(file);
+    EXPECT_EQ(load_jpeg_(nullptr, name, &size), nullptr);
+    EXPECT_EQ(size.x, 7);
+    EXPECT_EQ(size.y, 9);
+    DeleteFileW(name);
+}
+
+const wchar_t kSettingsKey[] = L"Software\\Quenby\\Lumetta";
+
+class LumettaDllTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        // The item's defaults: no stored settings in this prefix.
+        RegDeleteKeyW(HKEY_CURRENT_USER, kSettingsKey);
+        module_ = LoadLibraryW(L"lumetta.dll");
+        ASSERT_NE(module_, nullptr) << "error " << GetLastError();
+    }
+    void TearDown() override {
+        if (module_ != nullptr) FreeLibrary(module_);
+    }
+
+    HMODULE module_ = nullptr;
+};
+
+TEST_F(LumettaDllTest, ExportsTwoOrdinalsAndNoNames) {
+    EXPECT_NE(GetProcAddress(module_, MAKEINTRESOURCEA(ORDINAL_INITIALIZEITEM)), nullptr);
+    EXPECT_NE(GetProcAddress(module_, MAKEINTRESOURCEA(ORDINAL_OPTIONSDLGPROC)), nullptr);
+    EXPECT_EQ(GetProcAddress(module_, "InitializeCustomItem"), nullptr);
+    EXPECT_EQ(GetProcAddress(module_, "CustomItemOptionsDlgProc"), nullptr);
+    // Loading lumetta loaded varnel, for its LoadJpeg import.
+    EXPECT_NE(GetModuleHandleW(L"varnel.dll"), nullptr);
+}
+
+TEST_F(LumettaDllTest, Export240CreatesTheItemWindowInTheHost) {
+    auto initialize = reinterpret_cast<PFNCUSTOMINITIALIZEITEM>(
+        reinterpret_cast<void*>(GetProcAddress(module_, MAKEINTRESOURCEA(ORDINAL_INITIALIZEITEM))));
+    ASSERT_NE(initialize, nullptr);
+    HWND host =
+        CreateWindowExW(0, L"STATIC", L"host", WS_POPUP, 0, 0, GetSystemMetrics(SM_CXSCREEN), 320,
+                        nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(host, nullptr);
+
+    TODAYLISTITEM item{};
+    std::wcscpy(item.szName, L"Lumetta");
+    item.tlit = tlitCustom;
+    item.fEnabled = FALSE;
+    EXPECT_EQ(initialize(&item, host), nullptr) << "a disabled item makes no window";
+
+    item.fEnabled = TRUE;
+    HWND window = initialize(&item, host);
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(item.hwndCustom, window);
+    EXPECT_EQ(item.hinstDLL, module_);
+    EXPECT_EQ(item.cyp, 24u);
+    const std::wstring dll_path = item.szDLLPath;
+    ASSERT_GE(dll_path.size(), 11u);
+    EXPECT_EQ(lstrcmpiW(dll_path.c_str() + dll_path.size() - 11, L"lumetta.dll"), 0);
+    EXPECT_EQ(GetParent(window), host);
+    wchar_t class_name[64] = {};
+    GetClassNameW(window, class_name, 64);
+    EXPECT_EQ(std::wstring(class_name), L"QBTodayPictureWnd");
+    RECT rect{};
+    GetClientRect(window, &rect);
+    EXPECT_EQ(rect.right, GetSystemMetrics(SM_CXSCREEN));
+    EXPECT_EQ(rect.bottom, 24);
+    EXPECT_EQ(SendMessageW(window, WM_TODAYCUSTOM_QUERYREFRESHCACHE, 0, 0), 0);
+    UpdateWindow(window);
+    DestroyWindow(window);
+    DestroyWindow(host);
+}
+
+}  // namespace
