@@ -1,0 +1,142 @@
+// today-host options as a person runs it: the message boxes it prints (UTF-8), whether the
+// dialog closed, its exit status, and the settings and registration in the registry file
+// afterwards, read back through the layer.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "win32/layer.h"
+
+namespace {
+
+struct HostRun {
+    int status;
+    std::string output;
+};
+
+class HostOptionsTest : public testing::Test {
+protected:
+    void SetUp() override {
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "host_options_XXXXXX").string();
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        folder_ = pattern;
+        registry_ = (folder_ / "registry.sqlite3").string();
+        ASSERT_EQ(Host("install").status, 0);
+    }
+    void TearDown() override {
+        Win32LayerSetRegistryPath(nullptr);
+        std::error_code ignored;
+        std::filesystem::remove_all(folder_, ignored);
+    }
+
+    HostRun Host(const std::string& arguments) {
+        std::string command = std::string("'") + TODAY_HOST_PATH + "' " + arguments +
+                              " --registry '" + registry_ + "' 2>&1";
+        HostRun run{-1, {}};
+        FILE* pipe = popen(command.c_str(), "r");
+        if (pipe == nullptr) return run;
+        char buffer[512];
+        size_t n;
+        while ((n = fread(buffer, 1, sizeof(buffer), pipe)) > 0) run.output.append(buffer, n);
+        int status = pclose(pipe);
+        run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        return run;
+    }
+
+    // Reads a REG_DWORD setting from the registry file; -999 when it is missing.
+    int32_t Setting(const char16_t* name) {
+        Win32LayerSetRegistryPath(registry_.c_str());
+        HKEY key = nullptr;
+        int32_t value = -999;
+        if (RegOpenKeyExW(HKEY_CURRENT_USER, u"Software\\Quenby\\Lumetta", 0, KEY_READ, &key) ==
+            ERROR_SUCCESS) {
+            DWORD size = 4;
+            RegQueryValueExW(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size);
+            RegCloseKey(key);
+        }
+        Win32LayerSetRegistryPath(nullptr);
+        return value;
+    }
+
+    std::filesystem::path folder_;
+    std::string registry_;
+};
+
+bool Contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+TEST_F(HostOptionsTest, ConfirmedSettingsAreSavedAndShown) {
+    HostRun run = Host(std::string("options --path '") + SAMPLE_JPEG + "' --mode tile --height 60");
+    EXPECT_EQ(run.status, 0) << run.output;
+    EXPECT_TRUE(Contains(run.output, "Dialog closed with result 1")) << run.output;
+    EXPECT_FALSE(Contains(run.output, "Message box")) << run.output;
+    EXPECT_EQ(Setting(u"Mode"), 2);
+    EXPECT_EQ(Setting(u"Height"), 60);
+    HostRun show = Host("show --out '" + (folder_ / "today.png").string() + "'");
+    EXPECT_EQ(show.status, 0) << show.output;
+    EXPECT_TRUE(Contains(show.output, "1 item")) << show.output;
+}
+
+TEST_F(HostOptionsTest, RefusedHeightsPrintTheWarningAndFail) {
+    for (const char* height : {"0", "321", "''", "abc"}) {
+        SCOPED_TRACE(height);
+        HostRun run = Host(std::string("options --path '") + SAMPLE_JPEG + "' --height " + height);
+        EXPECT_EQ(run.status, 1) << run.output;
+        EXPECT_TRUE(Contains(run.output, "ｳｲﾝﾄﾞｳの高さは1～320の間で設定してください。"))
+            << run.output;
+        EXPECT_TRUE(Contains(run.output, "caption: Error (none given")) << run.output;
+        EXPECT_TRUE(Contains(run.output, "type: 0x30")) << run.output;
+        EXPECT_TRUE(Contains(run.output, "Dialog stayed open")) << run.output;
+        EXPECT_EQ(Setting(u"Height"), -999);
+    }
+    // On a taller screen 321 is a height like any other.
+    HostRun tall =
+        Host(std::string("options --path '") + SAMPLE_JPEG + "' --height 321 --screen 240x400");
+    EXPECT_EQ(tall.status, 0) << tall.output;
+    EXPECT_EQ(Setting(u"Height"), 321);
+}
+
+TEST_F(HostOptionsTest, AMissingFileIsReported) {
+    HostRun run = Host("options --path '" + (folder_ / "missing.bmp").string() + "'");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(Contains(run.output, "ﾌｧｲﾙが存在しません。ﾌｧｲﾙ名を正しく入力してください。"))
+        << run.output;
+}
+
+TEST_F(HostOptionsTest, RemovalAsksAndOnlyAConfirmedOneRemovesTheItem) {
+    HostRun cancelled = Host("options --remove");
+    EXPECT_EQ(cancelled.status, 1);
+    EXPECT_TRUE(Contains(cancelled.output,
+                         "情報を削除すると再ｲﾝｽﾄｰﾙするまで使用できなくなります。よろしいですか？"))
+        << cancelled.output;
+    EXPECT_TRUE(Contains(cancelled.output, "caption: 確認\n")) << cancelled.output;
+    EXPECT_TRUE(Contains(cancelled.output, "type: 0x11, answered: Cancel")) << cancelled.output;
+    EXPECT_TRUE(
+        Contains(Host("show --out '" + (folder_ / "a.png").string() + "'").output, "1 item"));
+
+    HostRun confirmed = Host("options --browse '" + std::string(SAMPLE_JPEG) + "' --remove --yes");
+    EXPECT_EQ(confirmed.status, 0) << confirmed.output;
+    EXPECT_TRUE(Contains(confirmed.output, "情報を削除しました。ｱﾝｲﾝｽﾄｰﾙを行ってください。"))
+        << confirmed.output;
+    EXPECT_TRUE(Contains(confirmed.output, "type: 0x40")) << confirmed.output;
+    EXPECT_TRUE(Contains(confirmed.output, "Dialog closed with result 1")) << confirmed.output;
+    EXPECT_EQ(Setting(u"Mode"), -999);  // the browse saved nothing
+    EXPECT_TRUE(
+        Contains(Host("show --out '" + (folder_ / "b.png").string() + "'").output, "0 items"));
+}
+
+TEST_F(HostOptionsTest, UsageErrors) {
+    EXPECT_EQ(Host("options --yes").status, 2);
+    EXPECT_EQ(Host("options --mode sideways").status, 2);
+}
+
+}  // namespace
