@@ -43,8 +43,10 @@ void MaterialiseReader(const FastBitReader* bits, JpegReader* reader);
 // Loads data bytes until more than 56 bits are held or the barrier is reached.
 void RefillSlow(FastBitReader* bits);
 
+// Makes sure that at least 32 bits are held, enough for a code and its magnitude bits,
+// unless the barrier comes first.
 inline void Refill(FastBitReader* bits) {
-    if (bits->count > 56 || bits->barrier != 0) return;
+    if (bits->count >= 32 || bits->barrier != 0) return;
     if (bits->end - bits->src >= 8) {
         uint64_t word;
         std::memcpy(&word, bits->src, 8);

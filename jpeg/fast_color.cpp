@@ -22,6 +22,15 @@ void ColorRowPortable(const int32_t* luma, const int32_t* red, const int32_t* gr
     }
 }
 
+void ColorRowHalfPortable(const int32_t* luma, const int32_t* red, const int32_t* green,
+                          const int32_t* blue, int32_t width, uint8_t* bgr) {
+    for (int32_t x = 0; x < width; ++x) {
+        bgr[3 * x] = ClampSample(luma[x] + blue[x / 2]);
+        bgr[3 * x + 1] = ClampSample(luma[x] + green[x / 2]);
+        bgr[3 * x + 2] = ClampSample(luma[x] + red[x / 2]);
+    }
+}
+
 void GreyRowPortable(const int32_t* luma, int32_t width, uint8_t* bgr) {
     for (int32_t x = 0; x < width; ++x) {
         const uint8_t value = ClampSample(luma[x]);
@@ -48,9 +57,11 @@ void RepeatSamples(const int32_t* in, int32_t n, int32_t factor, int32_t* out) {
 
 ColorKernels SelectColorKernels() {
 #if defined(__x86_64__) || defined(__i386__)
-    if (__builtin_cpu_supports("avx2")) return {ChromaTermsAvx2, ColorRowAvx2, GreyRowAvx2};
+    if (__builtin_cpu_supports("avx2")) {
+        return {ChromaTermsAvx2, ColorRowAvx2, ColorRowHalfAvx2, GreyRowAvx2};
+    }
 #endif
-    return {ChromaTermsPortable, ColorRowPortable, GreyRowPortable};
+    return {ChromaTermsPortable, ColorRowPortable, ColorRowHalfPortable, GreyRowPortable};
 }
 
 }  // namespace varnel

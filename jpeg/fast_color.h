@@ -18,12 +18,15 @@ using ChromaTermsKernel = void (*)(const int32_t* cb, const int32_t* cr, int32_t
 // One row: each byte is ClampSample(Y + term), blue, green, red per pixel.
 using ColorRowKernel = void (*)(const int32_t* luma, const int32_t* red, const int32_t* green,
                                 const int32_t* blue, int32_t width, uint8_t* bgr);
+// The same for chroma at half the horizontal resolution: pixel x takes term x / 2.
+using ColorRowHalfKernel = ColorRowKernel;
 // One row of a one-component picture: blue = green = red = ClampSample(Y).
 using GreyRowKernel = void (*)(const int32_t* luma, int32_t width, uint8_t* bgr);
 
 struct ColorKernels {
     ChromaTermsKernel chroma_terms;
     ColorRowKernel color_row;
+    ColorRowHalfKernel color_row_half;
     GreyRowKernel grey_row;
 };
 
@@ -31,12 +34,16 @@ void ChromaTermsPortable(const int32_t* cb, const int32_t* cr, int32_t n, int32_
                          int32_t* green, int32_t* blue);
 void ColorRowPortable(const int32_t* luma, const int32_t* red, const int32_t* green,
                       const int32_t* blue, int32_t width, uint8_t* bgr);
+void ColorRowHalfPortable(const int32_t* luma, const int32_t* red, const int32_t* green,
+                          const int32_t* blue, int32_t width, uint8_t* bgr);
 void GreyRowPortable(const int32_t* luma, int32_t width, uint8_t* bgr);
 #if defined(__x86_64__) || defined(__i386__)
 void ChromaTermsAvx2(const int32_t* cb, const int32_t* cr, int32_t n, int32_t* red, int32_t* green,
                      int32_t* blue);
 void ColorRowAvx2(const int32_t* luma, const int32_t* red, const int32_t* green,
                   const int32_t* blue, int32_t width, uint8_t* bgr);
+void ColorRowHalfAvx2(const int32_t* luma, const int32_t* red, const int32_t* green,
+                      const int32_t* blue, int32_t width, uint8_t* bgr);
 void GreyRowAvx2(const int32_t* luma, int32_t width, uint8_t* bgr);
 #endif
 

@@ -95,6 +95,32 @@ VARNEL_AVX2 void ColorRowAvx2(const int32_t* luma, const int32_t* red, const int
     ColorRowPortable(luma + x, red + x, green + x, blue + x, width - x, bgr + 3 * x);
 }
 
+VARNEL_AVX2 void ColorRowHalfAvx2(const int32_t* luma, const int32_t* red, const int32_t* green,
+                                  const int32_t* blue, int32_t width, uint8_t* bgr) {
+    const __m256i low_half = _mm256_setr_epi32(0, 0, 1, 1, 2, 2, 3, 3);
+    const __m256i high_half = _mm256_setr_epi32(4, 4, 5, 5, 6, 6, 7, 7);
+    int32_t x = 0;
+    for (; x + 16 <= width; x += 16) {
+        const __m256i y0 = Load8(luma + x);
+        const __m256i y1 = Load8(luma + x + 8);
+        const __m256i rt = Load8(red + x / 2);
+        const __m256i gt = Load8(green + x / 2);
+        const __m256i bt = Load8(blue + x / 2);
+        const __m128i r =
+            ClampToBytes(_mm256_add_epi32(y0, _mm256_permutevar8x32_epi32(rt, low_half)),
+                         _mm256_add_epi32(y1, _mm256_permutevar8x32_epi32(rt, high_half)));
+        const __m128i g =
+            ClampToBytes(_mm256_add_epi32(y0, _mm256_permutevar8x32_epi32(gt, low_half)),
+                         _mm256_add_epi32(y1, _mm256_permutevar8x32_epi32(gt, high_half)));
+        const __m128i b =
+            ClampToBytes(_mm256_add_epi32(y0, _mm256_permutevar8x32_epi32(bt, low_half)),
+                         _mm256_add_epi32(y1, _mm256_permutevar8x32_epi32(bt, high_half)));
+        StorePixels(b, g, r, bgr + 3 * x);
+    }
+    ColorRowHalfPortable(luma + x, red + x / 2, green + x / 2, blue + x / 2, width - x,
+                         bgr + 3 * x);
+}
+
 VARNEL_AVX2 void GreyRowAvx2(const int32_t* luma, int32_t width, uint8_t* bgr) {
     int32_t x = 0;
     for (; x + 16 <= width; x += 16) {

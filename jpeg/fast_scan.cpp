@@ -187,19 +187,23 @@ bool DecodeScanToRows(JpegDecoder* decoder, uint8_t* rows, int64_t stride) {
                     chroma_row = r / chroma.vrep;
                     const int32_t n = (width + chroma.hrep - 1) / chroma.hrep;
                     const int64_t offset = chroma_row * chroma.width;
-                    int32_t* source = chroma.hrep == 1 ? terms[0] : terms[3];
+                    // Terms at chroma resolution: used as they are for factors 1 and 2,
+                    // repeated to full width for larger ones.
+                    int32_t* source = chroma.hrep <= 2 ? terms[0] : terms[3];
                     color.chroma_terms(components[1].samples + offset,
                                        components[2].samples + offset, n, source,
                                        source + term_width, source + 2 * term_width);
-                    if (chroma.hrep != 1) {
+                    if (chroma.hrep > 2) {
                         for (int t = 0; t < 3; ++t) {
                             RepeatSamples(terms[3] + t * term_width, n, chroma.hrep,
                                           terms[0] + t * term_width);
                         }
                     }
                 }
-                color.color_row(components[0].samples + r * components[0].width, terms[0],
-                                terms[0] + term_width, terms[0] + 2 * term_width, width, out);
+                const ColorRowKernel row_kernel =
+                    chroma.hrep == 2 ? color.color_row_half : color.color_row;
+                row_kernel(components[0].samples + r * components[0].width, terms[0],
+                           terms[0] + term_width, terms[0] + 2 * term_width, width, out);
             }
             std::memset(out + int64_t{3} * width, 0,
                         static_cast<size_t>(stride - int64_t{3} * width));

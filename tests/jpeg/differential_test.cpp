@@ -14,6 +14,9 @@
 
 #include "differential_decode.h"
 #include "encoded_files.h"
+#include "fast_color.h"
+#include "fast_idct.h"
+#include "jpeg_decoder.h"
 #include "load_jpeg_kernels.h"
 
 namespace {
@@ -409,6 +412,102 @@ TEST(Differential, FuzzRegressionFilesDecodeAlike) {
         EXPECT_EQ(Differs(testfiles::ReadBytes(entry.path())), "") << entry.path();
     }
     EXPECT_GT(files, 0);
+}
+
+// Every inverse-DCT kernel this machine can run, against InverseDCT, on blocks with few and
+// many coefficients, small ones and ones whose products and sums wrap around 32 bits.
+TEST(Differential, EveryInverseDctKernelMatchesTheMatrixProduct) {
+    varnel::JpegDecoder decoder;
+    varnel::ConstructDecoder(&decoder);
+    auto* tables = new varnel::IdctTables;
+    varnel::BuildIdctTables(tables);
+    std::vector<std::pair<const char*, varnel::IdctKernel>> kernels = {
+        {"portable", varnel::InverseDctPortable}};
+#if defined(__x86_64__) || defined(__i386__)
+    kernels.push_back({"sse2", varnel::InverseDctSse2});
+    if (__builtin_cpu_supports("avx2")) kernels.push_back({"avx2", varnel::InverseDctAvx2});
+#endif
+    std::mt19937 random(77);
+    for (int trial = 0; trial < 3000; ++trial) {
+        int32_t coef[64] = {};
+        uint64_t mask = 0;
+        const int filled = trial % 7 == 0 ? 1 : 1 + static_cast<int>(random() % 64);
+        const int range = trial % 3;
+        for (int k = 0; k < filled; ++k) {
+            const int i = trial % 7 == 0 ? 0 : static_cast<int>(random() % 64);
+            int32_t value = static_cast<int32_t>(random() % 4096) - 2048;
+            if (range == 1) value = static_cast<int32_t>(random() % 65536) - 32768;
+            if (range == 2) value = static_cast<int32_t>(random());
+            coef[i] = value;
+            mask |= uint64_t{1} << i;
+        }
+        std::memcpy(decoder.coef, coef, sizeof(coef));
+        decoder.precision = trial % 5 == 0 ? 12 : 8;
+        varnel::InverseDCT(&decoder);
+        for (const auto& [name, kernel] : kernels) {
+            int32_t out[8 * 10];
+            kernel(tables, coef, mask, decoder.precision == 8 ? 128 : 2048, out, 10);
+            for (int p = 0; p < 64; ++p) {
+                ASSERT_EQ(out[(p / 8) * 10 + p % 8], decoder.samples[p])
+                    << name << " trial " << trial << " output " << p;
+            }
+        }
+    }
+    delete tables;
+    varnel::DestroyDecoder(&decoder);
+}
+
+// Every colour kernel this machine can run against the formula, over the whole range of
+// inverse-DCT outputs and around the truncation and clamping edges.
+TEST(Differential, EveryColourKernelMatchesTheFormula) {
+    std::vector<varnel::ColorKernels> sets = {
+        varnel::ColorKernels{varnel::ChromaTermsPortable, varnel::ColorRowPortable,
+                             varnel::ColorRowHalfPortable, varnel::GreyRowPortable}};
+#if defined(__x86_64__) || defined(__i386__)
+    if (__builtin_cpu_supports("avx2")) {
+        sets.push_back({varnel::ChromaTermsAvx2, varnel::ColorRowAvx2, varnel::ColorRowHalfAvx2,
+                        varnel::GreyRowAvx2});
+    }
+#endif
+    std::mt19937 random(3);
+    constexpr int kWidth = 77;
+    for (int trial = 0; trial < 400; ++trial) {
+        std::vector<int32_t> y(kWidth + 32), cb(kWidth + 32), cr(kWidth + 32);
+        const int32_t span = trial % 2 == 0 ? 600 : 2 * (53688 + 2048);
+        for (int x = 0; x < kWidth + 32; ++x) {
+            y[x] = static_cast<int32_t>(random() % span) - span / 2 + 128;
+            // Exact multiples of the divisions' denominators now and then.
+            cb[x] = trial % 3 == 0 ? 128 + 10000 * static_cast<int32_t>(random() % 3)
+                                   : static_cast<int32_t>(random() % span) - span / 2 + 128;
+            cr[x] = static_cast<int32_t>(random() % span) - span / 2 + 128;
+        }
+        for (int half = 0; half < 2; ++half) {
+            std::vector<uint8_t> expected(3 * kWidth), grey(3 * kWidth);
+            for (int x = 0; x < kWidth; ++x) {
+                const int c = half ? x / 2 : x;
+                using varnel::WrapAdd, varnel::WrapMul, varnel::WrapSub;
+                expected[3 * x + 2] =
+                    varnel::ClampSample(WrapAdd(y[x], WrapMul(14020, WrapSub(cr[c], 128)) / 10000));
+                expected[3 * x + 1] = varnel::ClampSample(
+                    WrapAdd(WrapAdd(y[x], WrapMul(3441, WrapSub(128, cb[c])) / 10000),
+                            WrapMul(7139, WrapSub(128, cr[c])) / 10000));
+                expected[3 * x] =
+                    varnel::ClampSample(WrapAdd(y[x], WrapMul(17718, WrapSub(cb[c], 128)) / 10000));
+                grey[3 * x] = grey[3 * x + 1] = grey[3 * x + 2] = varnel::ClampSample(y[x]);
+            }
+            for (const varnel::ColorKernels& set : sets) {
+                std::vector<int32_t> red(kWidth + 32), green(kWidth + 32), blue(kWidth + 32);
+                set.chroma_terms(cb.data(), cr.data(), kWidth, red.data(), green.data(),
+                                 blue.data());
+                std::vector<uint8_t> out(3 * kWidth);
+                (half ? set.color_row_half : set.color_row)(y.data(), red.data(), green.data(),
+                                                            blue.data(), kWidth, out.data());
+                ASSERT_EQ(out, expected) << "trial " << trial << " half " << half;
+                set.grey_row(y.data(), kWidth, out.data());
+                ASSERT_EQ(out, grey) << "trial " << trial;
+            }
+        }
+    }
 }
 
 // Through LoadJpegWithKernels: the DIB sections that the two paths return hold the same
