@@ -157,12 +157,13 @@ TEST(DialogTemplateTest, Template500IsTheOptionsDialog) {
     HMODULE module = LoadLibraryExW(ModuleDirectoryFile(L"lumetta.dll").c_str(), nullptr,
                                     LOAD_LIBRARY_AS_DATAFILE);
     ASSERT_NE(module, nullptr);
+    const struct FreeOnExit {
+        HMODULE module;
+        ~FreeOnExit() { FreeLibrary(module); }
+    } free_on_exit{module};
     HRSRC resource = FindResourceExW(module, MAKEINTRESOURCEW(5), MAKEINTRESOURCEW(500),
                                      MAKELANGID(LANG_JAPANESE, SUBLANG_DEFAULT));
-    if (resource == nullptr) {
-        FreeLibrary(module);
-        GTEST_SKIP() << "lumetta.dll has no Japanese dialog 500 yet";
-    }
+    ASSERT_NE(resource, nullptr) << "lumetta.dll has no Japanese dialog 500";
     HGLOBAL loaded = LoadResource(module, resource);
     ASSERT_NE(loaded, nullptr);
     TemplateReader in{static_cast<const uint8_t*>(LockResource(loaded)),
@@ -218,7 +219,6 @@ TEST(DialogTemplateTest, Template500IsTheOptionsDialog) {
         in.at += extra;
         ASSERT_TRUE(in.ok) << "template ends early";
     }
-    FreeLibrary(module);
 }
 
 }  // namespace
