@@ -157,4 +157,36 @@ TEST_F(LumettaDllTest, Export240CreatesTheItemWindowInTheHost) {
     DestroyWindow(host);
 }
 
+TEST_F(LumettaDllTest, OptionsDialogOpensFilledFromTheDefaults) {
+    auto procedure = reinterpret_cast<DLGPROC>(
+        reinterpret_cast<void*>(GetProcAddress(module_, MAKEINTRESOURCEA(ORDINAL_OPTIONSDLGPROC))));
+    ASSERT_NE(procedure, nullptr);
+    // Modeless, so that the test can look at it; the host opens it as a modal dialog.
+    HWND dialog = CreateDialogParamW(module_, MAKEINTRESOURCEW(500), nullptr, procedure, 0);
+    ASSERT_NE(dialog, nullptr) << "error " << GetLastError();
+
+    wchar_t text[64] = {};
+    GetWindowTextW(dialog, text, 64);
+    EXPECT_EQ(std::wstring(text), L"設定");
+    RECT rect{};
+    GetWindowRect(dialog, &rect);
+    EXPECT_EQ(rect.right - rect.left, GetSystemMetrics(SM_CXSCREEN)) << "sized to the screen";
+    EXPECT_EQ(rect.bottom - rect.top, GetSystemMetrics(SM_CYSCREEN));
+
+    GetDlgItemTextW(dialog, 1001, text, 64);
+    EXPECT_EQ(std::wstring(text), L"");
+    GetDlgItemTextW(dialog, 1004, text, 64);
+    EXPECT_EQ(std::wstring(text), L"24");
+    EXPECT_EQ(SendDlgItemMessageW(dialog, 1004, EM_GETLIMITTEXT, 0, 0), 3);
+
+    const wchar_t* const modes[] = {L"拡大して表示", L"中央に表示", L"並べて表示"};
+    ASSERT_EQ(SendDlgItemMessageW(dialog, 1003, CB_GETCOUNT, 0, 0), 3);
+    for (int index = 0; index < 3; ++index) {
+        SendDlgItemMessageW(dialog, 1003, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(text));
+        EXPECT_EQ(std::wstring(text), modes[index]);
+    }
+    EXPECT_EQ(SendDlgItemMessageW(dialog, 1003, CB_GETCURSEL, 0, 0), 0);
+    DestroyWindow(dialog);
+}
+
 }  // namespace
