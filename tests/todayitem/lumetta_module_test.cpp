@@ -73,13 +73,13 @@ TEST_F(ModuleTest, LumettaExportsOrdinals240And241AndNoNames) {
     EXPECT_NE(GetProcAddress(varnel_, "LoadJpeg"), nullptr);
 }
 
-TEST_F(ModuleTest, OptionsDialogProcedureHandlesNothingYet) {
+TEST_F(ModuleTest, OptionsDialogProcedureLeavesOtherMessagesToTheDialogManager) {
     typedef INT_PTR(CALLBACK * DialogProc)(HWND, UINT, WPARAM, LPARAM);
     auto options = reinterpret_cast<DialogProc>(
         reinterpret_cast<void (*)()>(GetProcAddress(lumetta_, MAKEINTRESOURCEA(241))));
     ASSERT_NE(options, nullptr);
-    EXPECT_EQ(options(nullptr, WM_INITDIALOG, 0, 0), FALSE);
-    EXPECT_EQ(options(nullptr, WM_COMMAND, 1, 0), FALSE);
+    EXPECT_EQ(options(nullptr, WM_PAINT, 0, 0), FALSE);
+    EXPECT_EQ(options(nullptr, WM_LBUTTONUP, 0, 0), FALSE);
 }
 
 TEST_F(ModuleTest, ModuleHandleIsTheBaseAddressAndNamesTheFile) {
