@@ -121,7 +121,7 @@ TEST(Differential, EncodedFilesOfEverySettingAndOddSizesDecodeAlike) {
 TEST(Differential, TruncatedFilesDecodeAlike) {
     Findings findings;
     for (const Bytes& file : SmallFiles()) {
-        const size_t step = file.size() / 40 + 1;
+        const size_t step = file.size() / 25 + 1;
         for (size_t cut = 0; cut < file.size(); cut += step) {
             findings.Check(Bytes(file.begin(), file.begin() + cut), "cut " + std::to_string(cut));
         }
