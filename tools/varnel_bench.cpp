@@ -141,8 +141,10 @@ int64_t ReadStatusKib(const char* field) {
 // file, notes its resident set, decodes once and reports how far the peak resident set grew.
 // decoder -1 is LoadJpeg, which reads the file itself.
 int64_t MeasureInChild(int decoder, const std::filesystem::path& path) {
+    // The shell that popen runs would be /proc/self/exe itself: name this program.
+    static const std::string self = std::filesystem::read_symlink("/proc/self/exe").string();
     const std::string command =
-        "/proc/self/exe --measure " + std::to_string(decoder) + " '" + path.string() + "'";
+        "'" + self + "' --measure " + std::to_string(decoder) + " '" + path.string() + "'";
     std::FILE* pipe = popen(command.c_str(), "r");
     if (pipe == nullptr) return -1;
     long long kib = -1;
