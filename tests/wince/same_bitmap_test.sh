@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # The Windows LoadJpeg gives the same bitmap as the Linux one: JPEG files of several sizes,
-# samplings and options, made with cjpeg, are decoded by varnel-decode.exe under Wine and by
-# the Linux build's varnel-decode, and the two Windows bitmap files must be byte for byte equal.
+# samplings and options, made with cjpeg, the sample photographs and the decoder's regression
+# files, and damaged copies (cut short, bytes overwritten), are decoded by varnel-decode.exe
+# under Wine and by the Linux build's varnel-decode. Both must succeed or fail alike, and their
+# Windows bitmap files must be byte for byte equal.
 #
-#   same_bitmap_test.sh WINE_RUN WINDOWS_DECODE LINUX_DECODE WORK_DIR
+#   same_bitmap_test.sh WINE_RUN WINDOWS_DECODE LINUX_DECODE WORK_DIR SOURCE_DIR
 #
 # Exits 77 (reported as skipped) when the Linux varnel-decode has not been built.
 set -euo pipefail
@@ -12,6 +14,7 @@ wine_run="$1"
 windows_decode="$2"
 linux_decode="$3"
 work="$4"
+source_dir="$5"
 
 if [ ! -x "$linux_decode" ]; then
     echo "skipped: no Linux varnel-decode at $linux_decode (build the dev preset first)"
@@ -57,6 +60,39 @@ pictures=(
 
 compared=0
 failed=0
+
+# Decodes FILE on both platforms and compares the outcomes.
+Compare() {
+    local file="$1" name="$2"
+    local linux_status=0 windows_status=0
+    rm -f "$work/$name.linux.bmp" "$work/$name.windows.bmp"
+    "$linux_decode" "$file" "$work/$name.linux.bmp" >/dev/null 2>&1 || linux_status=$?
+    "$wine_run" "$windows_decode" "$file" "$work/$name.windows.bmp" >/dev/null 2>&1 ||
+        windows_status=$?
+    compared=$((compared + 1))
+    if [ "$linux_status" -ne "$windows_status" ]; then
+        echo "DIFFERENT outcomes: $name: Linux status $linux_status, Windows status $windows_status" >&2
+        failed=$((failed + 1))
+    elif [ "$linux_status" -eq 0 ] && ! cmp -s "$work/$name.linux.bmp" "$work/$name.windows.bmp"; then
+        echo "DIFFERENT bitmaps: $name" >&2
+        failed=$((failed + 1))
+    else
+        echo "same outcome: $name (status $linux_status)"
+    fi
+}
+
+# Writes damaged copies of FILE: cut at a third and at two thirds, and with bytes overwritten
+# inside the entropy-coded data.
+Damage() {
+    local file="$1" name="$2" size
+    size=$(stat -c %s "$file")
+    head -c $((size / 3)) "$file" >"$work/$name-cut1.jpg"
+    head -c $((size * 2 / 3)) "$file" >"$work/$name-cut2.jpg"
+    cp "$file" "$work/$name-overwritten.jpg"
+    printf '\x13\x37\xFF\xD0\x99' |
+        dd of="$work/$name-overwritten.jpg" bs=1 seek=$((size * 3 / 4)) conv=notrunc 2>/dev/null
+}
+
 index=0
 for entry in "${pictures[@]}"; do
     read -r width height options <<<"$entry"
@@ -65,29 +101,28 @@ for entry in "${pictures[@]}"; do
     MakePicture "$width" "$height" "$index" "$work/$name.ppm"
     # shellcheck disable=SC2086
     cjpeg $options -outfile "$work/$name.jpg" "$work/$name.ppm"
-    "$linux_decode" "$work/$name.jpg" "$work/$name.linux.bmp"
-    "$wine_run" "$windows_decode" "$work/$name.jpg" "$work/$name.windows.bmp"
-    if cmp "$work/$name.linux.bmp" "$work/$name.windows.bmp"; then
-        echo "same bitmap: $name ($options)"
-    else
-        echo "DIFFERENT bitmaps: $name ($options)" >&2
-        failed=$((failed + 1))
+    Compare "$work/$name.jpg" "$name"
+    if [ $((width * height)) -ge 1000 ]; then
+        Damage "$work/$name.jpg" "$name"
+        for damaged in cut1 cut2 overwritten; do
+            Compare "$work/$name-$damaged.jpg" "$name-$damaged"
+        done
     fi
-    compared=$((compared + 1))
 done
 
-# A file that is not a JPEG fails on both.
+# The sample photographs and the regression files of the decoder.
+while IFS= read -r -d '' file; do
+    name="$(basename "$file" .jpg)"
+    Compare "$file" "$name"
+done < <(find "$source_dir/samples" "$source_dir/tests/fuzz/regressions" -name '*.jpg' -print0 2>/dev/null)
+
+# A file that is not a JPEG fails on both, and neither writes a bitmap.
 printf 'BM not a jpeg' >"$work/not-a-jpeg.jpg"
-linux_status=0
-"$linux_decode" "$work/not-a-jpeg.jpg" "$work/none.linux.bmp" 2>/dev/null || linux_status=$?
-windows_status=0
-"$wine_run" "$windows_decode" "$work/not-a-jpeg.jpg" "$work/none.windows.bmp" 2>/dev/null ||
-    windows_status=$?
-if [ "$linux_status" -ne 1 ] || [ "$windows_status" -ne 1 ]; then
-    echo "not a JPEG: Linux status $linux_status, Windows status $windows_status, expected 1" >&2
+Compare "$work/not-a-jpeg.jpg" not-a-jpeg
+if [ -e "$work/not-a-jpeg.linux.bmp" ] || [ -e "$work/not-a-jpeg.windows.bmp" ]; then
+    echo "a bitmap was written for a file that is not a JPEG" >&2
     failed=$((failed + 1))
 fi
-compared=$((compared + 1))
 
 echo "$((compared - failed)) passed, $failed failed"
 [ "$failed" -eq 0 ] && [ "$compared" -gt 0 ]
