@@ -1,0 +1,49 @@
+#include "scratch_files.h"
+
+#include <stdlib.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+
+namespace fuzzing {
+
+namespace {
+
+void RemoveFolder() {
+    std::error_code ignored;
+    std::filesystem::remove_all(ScratchFolder(), ignored);
+}
+
+}  // namespace
+
+const std::string& ScratchFolder() {
+    // Never destroyed: the exit handler that removes the folder still needs its name.
+    static const std::string* const folder = [] {
+        std::string pattern = (std::filesystem::temp_directory_path() / "fuzz_XXXXXX").string();
+        if (mkdtemp(pattern.data()) == nullptr) {
+            std::perror("mkdtemp");
+            std::abort();
+        }
+        auto* made = new std::string(pattern);
+        std::atexit(RemoveFolder);
+        return made;
+    }();
+    return *folder;
+}
+
+std::u16string WriteScratchFile(const char* name, const uint8_t* data, size_t size) {
+    const std::string path = ScratchFolder() + "/" + name;
+    {
+        std::ofstream file(path, std::ios::binary | std::ios::trunc);
+        file.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+        if (!file) {
+            std::fprintf(stderr, "cannot write %s\n", path.c_str());
+            std::abort();
+        }
+    }
+    // The folder and names are ASCII (the temporary folder of the test machine).
+    return std::u16string(path.begin(), path.end());
+}
+
+}  // namespace fuzzing
