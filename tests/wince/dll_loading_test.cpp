@@ -7,7 +7,9 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <vector>
 
+#include "picture_settings.h"
 #include "pocketpc.h"
 
 #ifndef JPEG_5X3_PATH
@@ -154,6 +156,122 @@ TEST_F(LumettaDllTest, Export240CreatesTheItemWindowInTheHost) {
     EXPECT_EQ(SendMessageW(window, WM_TODAYCUSTOM_QUERYREFRESHCACHE, 0, 0), 0);
     UpdateWindow(window);
     DestroyWindow(window);
+    DestroyWindow(host);
+}
+
+// The item window's pixels, as painted, read back through its device context.
+class ItemPixels {
+public:
+    ItemPixels(HWND window, int width, int height) : width_(width), pixels_(width * height) {
+        HDC window_dc = GetDC(window);
+        HDC memory = CreateCompatibleDC(window_dc);
+        BITMAPINFO info{};
+        info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+        info.bmiHeader.biWidth = width;
+        info.bmiHeader.biHeight = -height;  // top-down, so that row y is at y
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 32;
+        void* bits = nullptr;
+        HBITMAP section = CreateDIBSection(window_dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+        HGDIOBJ old = SelectObject(memory, section);
+        BitBlt(memory, 0, 0, width, height, window_dc, 0, 0, SRCCOPY);
+        GdiFlush();
+        std::memcpy(pixels_.data(), bits, pixels_.size() * 4);
+        SelectObject(memory, old);
+        DeleteObject(section);
+        DeleteDC(memory);
+        ReleaseDC(window, window_dc);
+    }
+    // 0x00RRGGBB
+    uint32_t At(int x, int y) const { return pixels_[y * width_ + x] & 0xFFFFFF; }
+
+private:
+    int width_;
+    std::vector<uint32_t> pixels_;
+};
+
+// The 5 x 3 picture as LoadJpeg decodes it, 0x00RRGGBB, top row first.
+std::vector<uint32_t> DecodedPicture() {
+    auto load_jpeg = reinterpret_cast<LoadJpegFunction>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"varnel.dll"), "LoadJpeg")));
+    if (load_jpeg == nullptr) return {};
+    HBITMAP bitmap = load_jpeg(nullptr, WinePath(JPEG_5X3_PATH).c_str(), nullptr);
+    if (bitmap == nullptr) return {};
+    DIBSECTION section{};
+    GetObjectW(bitmap, sizeof(section), &section);
+    const auto* bits = static_cast<const uint8_t*>(section.dsBm.bmBits);
+    std::vector<uint32_t> picture;
+    for (int y = 0; y < 3; ++y) {
+        const uint8_t* row = bits + (2 - y) * section.dsBm.bmWidthBytes;  // bottom-up rows
+        for (int x = 0; x < 5; ++x) {
+            picture.push_back(uint32_t{row[x * 3 + 2]} << 16 | uint32_t{row[x * 3 + 1]} << 8 |
+                              row[x * 3]);
+        }
+    }
+    DeleteObject(bitmap);
+    return picture;
+}
+
+TEST_F(LumettaDllTest, ItemWindowPaintsThePictureCentredTiledAndStretched) {
+    auto initialize = reinterpret_cast<PFNCUSTOMINITIALIZEITEM>(
+        reinterpret_cast<void*>(GetProcAddress(module_, MAKEINTRESOURCEA(ORDINAL_INITIALIZEITEM))));
+    ASSERT_NE(initialize, nullptr);
+    const std::vector<uint32_t> picture = DecodedPicture();
+    ASSERT_EQ(picture.size(), 15u);
+    auto picture_at = [&](int x, int y) { return picture[y * 5 + x]; };
+
+    const int width = GetSystemMetrics(SM_CXSCREEN);
+    const int height = 24;
+    HWND host = CreateWindowExW(0, L"STATIC", L"host", WS_POPUP | WS_VISIBLE, 0, 0, width, 320,
+                                nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(host, nullptr);
+
+    for (const DrawMode mode : {DrawMode::Center, DrawMode::Tile, DrawMode::Stretch}) {
+        SCOPED_TRACE(static_cast<int>(mode));
+        PictureSettings settings = DefaultPictureSettings();
+        settings.mode = mode;
+        settings.height = height;
+        const std::wstring path = WinePath(JPEG_5X3_PATH);
+        std::wcscpy(settings.path, path.c_str());
+        SavePictureSettings(&settings);
+
+        TODAYLISTITEM item{};
+        item.fEnabled = TRUE;
+        HWND window = initialize(&item, host);
+        ASSERT_NE(window, nullptr);
+        UpdateWindow(window);
+        const ItemPixels pixels(window, width, height);
+        DestroyWindow(window);
+
+        if (mode == DrawMode::Center) {
+            const int left = (width - 5) / 2;
+            const int top = (height - 3) / 2;
+            for (int y = 0; y < 3; ++y) {
+                for (int x = 0; x < 5; ++x) {
+                    EXPECT_EQ(pixels.At(left + x, top + y), picture_at(x, y)) << x << "," << y;
+                }
+            }
+            for (int x = left - 1; x <= left + 5; ++x) {
+                EXPECT_EQ(pixels.At(x, top - 1), 0xFFFFFFu) << "margin above, x " << x;
+                EXPECT_EQ(pixels.At(x, top + 3), 0xFFFFFFu) << "margin below, x " << x;
+            }
+            EXPECT_EQ(pixels.At(left - 1, top), 0xFFFFFFu);
+            EXPECT_EQ(pixels.At(left + 5, top), 0xFFFFFFu);
+            EXPECT_EQ(pixels.At(0, 0), 0xFFFFFFu);
+            EXPECT_EQ(pixels.At(width - 1, height - 1), 0xFFFFFFu);
+        } else if (mode == DrawMode::Tile) {
+            for (int y = 0; y < height; ++y) {
+                for (int x : {0, 1, 2, 3, 4, 5, 9, 10, 511, width - 2, width - 1}) {
+                    EXPECT_EQ(pixels.At(x, y), picture_at(x % 5, y % 3)) << x << "," << y;
+                }
+            }
+        } else {
+            EXPECT_EQ(pixels.At(0, 0), picture_at(0, 0));
+            EXPECT_EQ(pixels.At(width - 1, 0), picture_at(4, 0));
+            EXPECT_EQ(pixels.At(0, height - 1), picture_at(0, 2));
+            EXPECT_EQ(pixels.At(width - 1, height - 1), picture_at(4, 2));
+        }
+    }
     DestroyWindow(host);
 }
 
