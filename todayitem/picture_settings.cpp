@@ -52,11 +52,19 @@ LSTATUS SavePictureSettings(const PictureSettings* settings) {
         RegCreateKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, no_class, REG_OPTION_NON_VOLATILE,
                         KEY_ALL_ACCESS, nullptr, &key, &disposition);
     if (status != ERROR_SUCCESS) return status;
-    RegSetValueExW(key, kHeightValue, 0, REG_DWORD,
-                   reinterpret_cast<const BYTE*>(&settings->height), sizeof(settings->height));
-    RegSetValueExW(key, kModeValue, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&settings->mode),
-                   sizeof(settings->mode));
-    RegSetValueExW(key, kPathValue, 0, REG_SZ, reinterpret_cast<const BYTE*>(settings->path),
-                   sizeof(settings->path));
-    return RegCloseKey(key);
+    // Every value is attempted; the first failure is the result, so that a store that cannot
+    // be written (a read-only database) is not reported as saved.
+    const LSTATUS results[] = {
+        RegSetValueExW(key, kHeightValue, 0, REG_DWORD,
+                       reinterpret_cast<const BYTE*>(&settings->height), sizeof(settings->height)),
+        RegSetValueExW(key, kModeValue, 0, REG_DWORD,
+                       reinterpret_cast<const BYTE*>(&settings->mode), sizeof(settings->mode)),
+        RegSetValueExW(key, kPathValue, 0, REG_SZ, reinterpret_cast<const BYTE*>(settings->path),
+                       sizeof(settings->path)),
+        RegCloseKey(key),
+    };
+    for (LSTATUS result : results) {
+        if (result != ERROR_SUCCESS) return result;
+    }
+    return ERROR_SUCCESS;
 }
