@@ -34,7 +34,8 @@
 // A file that is not a SQLite database, fails the quick integrity check, or holds tables that
 // are not this schema is refused: it is never written to, every registry call fails with
 // ERROR_REGISTRY_CORRUPT (ERROR_CANTOPEN when it cannot be opened at all), and one line on
-// stderr says why.
+// stderr says why. A write-protected file is read; calls that would change it fail with
+// ERROR_ACCESS_DENIED, and one line on stderr says so when it is opened.
 #include "registry_database.h"
 
 #include <pwd.h>
@@ -256,6 +257,14 @@ LONG OpenDatabase(const std::string& path, sqlite3** db_out, int64_t* root_ids) 
         sqlite3_exec(db, "PRAGMA foreign_keys = ON", nullptr, nullptr, nullptr);
         // With WAL, NORMAL keeps the database sound across crashes of the process.
         sqlite3_exec(db, "PRAGMA synchronous = NORMAL", nullptr, nullptr, nullptr);
+        if (sqlite3_db_readonly(db, "main") == 1) {
+            // SQLite opened it for reading only (the file is write-protected): it is used, and
+            // every call that would change it fails.
+            std::fprintf(stderr,
+                         "win32layer: the registry database \"%s\" is read-only; it is read, "
+                         "but registry calls that would change it fail with error %ld\n",
+                         path.c_str(), static_cast<long>(ERROR_ACCESS_DENIED));
+        }
         *db_out = db;
         return ERROR_SUCCESS;
     }
