@@ -16,6 +16,7 @@
 #include "options_command.h"
 #include "picture_settings.h"
 #include "png_writer.h"
+#include "registry_status.h"
 #include "text.h"
 #include "today_screen.h"
 #include "win32/layer.h"
@@ -90,8 +91,7 @@ int RunInstall(const std::map<std::string, std::string>& options) {
     item.flags = 0;
     LSTATUS status = WriteTodayItem(item);
     if (status != ERROR_SUCCESS)
-        return Fail("cannot write the registration (registry status " + std::to_string(status) +
-                    ")");
+        return Fail("cannot write the registration (" + RegistryStatusText(status) + ")");
     printf("Registered Today item %s: %s\n", kItemName, absolute.c_str());
     return 0;
 }
@@ -106,8 +106,7 @@ int RunUninstall(const std::map<std::string, std::string>& options) {
         return 0;
     }
     if (status != ERROR_SUCCESS)
-        return Fail("cannot remove the registration (registry status " + std::to_string(status) +
-                    ")");
+        return Fail("cannot remove the registration (" + RegistryStatusText(status) + ")");
     printf("Removed Today item %s\n", kItemName);
     return 0;
 }
@@ -158,7 +157,7 @@ int RunSet(const std::map<std::string, std::string>& options) {
     }
     LSTATUS status = SavePictureSettings(&settings);
     if (status != ERROR_SUCCESS)
-        return Fail("cannot save the settings (registry status " + std::to_string(status) + ")");
+        return Fail("cannot save the settings (" + RegistryStatusText(status) + ")");
     static const char* const kModeNames[] = {"stretch", "center", "tile"};
     int32_t mode_value = static_cast<int32_t>(settings.mode);
     printf("Picture: %s\nMode: %s\nHeight: %d\n",

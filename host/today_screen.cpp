@@ -6,6 +6,7 @@
 
 #include "item_registration.h"
 #include "pocketpc.h"
+#include "registry_status.h"
 #include "text.h"
 #include "win32/layer.h"
 
@@ -106,7 +107,7 @@ bool RenderTodayScreen(int width, int height, TodayScreen* screen, std::string* 
     std::vector<TodayItemRegistration> registrations;
     LSTATUS status = ReadTodayItems(&registrations);
     if (status != ERROR_SUCCESS) {
-        *error = "cannot read the Today item list (registry status " + std::to_string(status) + ")";
+        *error = "cannot read the Today item list (" + RegistryStatusText(status) + ")";
         return false;
     }
 

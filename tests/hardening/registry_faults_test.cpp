@@ -28,7 +28,8 @@ constexpr uid_t kNobody = 65534;
 
 std::vector<char> ReadAll(const std::filesystem::path& path) {
     std::ifstream file(path, std::ios::binary);
-    return std::vector<char>(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    return std::vector<char>(std::istreambuf_iterator<char>(file),
+                             std::istreambuf_iterator<char>());
 }
 
 class RegistryFaultsTest : public testing::Test {
@@ -159,6 +160,51 @@ TEST_F(RegistryFaultsTest, ReadOnlyFileIsReadAndSavesAreRefusedWithAMessage) {
         &messages);
     EXPECT_EQ(result, 0) << messages;
     EXPECT_NE(messages.find(database_), std::string::npos) << messages;
+    EXPECT_NE(messages.find("read-only"), std::string::npos) << messages;
+    EXPECT_EQ(ReadAll(database_), bytes);
+}
+
+// today-host, run on such a file, says in words what is wrong with it.
+std::function<int()> RunHost(std::vector<std::string> arguments) {
+    return [arguments] {
+        std::vector<char*> argv;
+        for (const std::string& argument : arguments)
+            argv.push_back(const_cast<char*>(argument.c_str()));
+        argv.push_back(nullptr);
+        execv(TODAY_HOST, argv.data());
+        return 91;
+    };
+}
+
+TEST_F(RegistryFaultsTest, TheHostExplainsADamagedDatabaseAndLeavesItAsItIs) {
+    const std::string text = "not a registry at all\n";
+    std::ofstream(database_) << text;
+    chmod(folder_.c_str(), 0777);
+    chmod(database_.c_str(), 0666);
+    const std::string png = (folder_ / "today.png").string();
+    std::string messages;
+    EXPECT_EQ(
+        RunInChild(RunHost({TODAY_HOST, "show", "--out", png, "--registry", database_}), &messages),
+        1);
+    EXPECT_NE(messages.find("today-host: cannot read the Today item list"), std::string::npos)
+        << messages;
+    EXPECT_NE(messages.find("damaged"), std::string::npos) << messages;
+    EXPECT_NE(messages.find("win32layer: the registry database \"" + database_), std::string::npos)
+        << messages;
+    const std::vector<char> after = ReadAll(database_);
+    EXPECT_EQ(std::string(after.begin(), after.end()), text);
+}
+
+TEST_F(RegistryFaultsTest, TheHostExplainsThatItCannotSaveIntoAReadOnlyDatabase) {
+    MakeDatabaseWithSettings();
+    const std::vector<char> bytes = ReadAll(database_);
+    chmod(folder_.c_str(), 0777);
+    chmod(database_.c_str(), 0444);
+    std::string messages;
+    EXPECT_EQ(RunInChild(RunHost({TODAY_HOST, "set", "--height", "50", "--registry", database_}),
+                         &messages),
+              1);
+    EXPECT_NE(messages.find("today-host: cannot save the settings"), std::string::npos) << messages;
     EXPECT_NE(messages.find("read-only"), std::string::npos) << messages;
     EXPECT_EQ(ReadAll(database_), bytes);
 }
