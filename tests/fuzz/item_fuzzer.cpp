@@ -22,7 +22,7 @@
 namespace {
 
 // Pictures up to this many pixels are decoded; larger claims only slow the search.
-constexpr int64_t kMaxPixels = int64_t{1} << 20;
+constexpr int64_t kMaxPixels = int64_t{1} << 16;
 
 const char16_t kHostClass[] = u"FuzzHostWnd";
 const char16_t kSettingsKey[] = u"Software\\Quenby\\Lumetta";
