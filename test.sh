@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs every test: installs what is missing, then builds and tests with g++ and with clang under
-# AddressSanitizer and UndefinedBehaviorSanitizer, and the Windows build under Wine.
+# AddressSanitizer and UndefinedBehaviorSanitizer, and the Windows build under Wine; then runs
+# every fuzz target for a short time.
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -15,4 +16,15 @@ echo "=== mingw"
 status=0
 cmake --workflow --preset mingw || status=$?
 ./scripts/wine-run.sh --stop
+
+# Every fuzz target for a short fixed time (FUZZ_SECONDS each, 20 by default), built with
+# libFuzzer, ASan and UBSan; a crash, leak, timeout or sanitizer report fails the run.
+echo "=== fuzz"
+fuzz_targets=(differential_fuzzer load_jpeg_fuzzer bmp_decode_fuzzer dialog_template_fuzzer
+              registry_fuzzer item_fuzzer)
+if cmake --preset fuzz && cmake --build --preset fuzz --target "${fuzz_targets[@]}"; then
+    ./scripts/run-fuzzers.sh "${FUZZ_SECONDS:-20}" build/fuzz build/fuzz-work || status=1
+else
+    status=1
+fi
 exit "$status"
