@@ -18,7 +18,7 @@
 namespace {
 
 // Larger pictures only slow the search; the size check itself is exercised on every input.
-constexpr int64_t kMaxPixels = int64_t{1} << 22;
+constexpr int64_t kMaxPixels = int64_t{1} << 16;
 
 [[noreturn]] void Fail(const char* what) {
     std::fprintf(stderr, "bitmap file decoder: %s\n", what);
