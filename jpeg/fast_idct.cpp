@@ -8,6 +8,30 @@
 
 namespace varnel {
 
+namespace {
+
+// Whether every clean column of the table has the mirror symmetry the kernels rely on.
+bool HasMirrorSymmetry(const IdctTables* tables) {
+    for (int i = 0; i < 64; ++i) {
+        if ((kAsymmetricColumns >> i) & 1) continue;
+        const int32_t u_sign = (i & 1) != 0 ? -1 : 1;
+        const int32_t v_sign = ((i >> 3) & 1) != 0 ? -1 : 1;
+        const int32_t* column = tables->columns[i];
+        for (int y = 0; y < 4; ++y) {
+            for (int x = 0; x < 4; ++x) {
+                const int32_t w = column[8 * y + x];
+                if (column[8 * y + 7 - x] != u_sign * w || column[8 * (7 - y) + x] != v_sign * w ||
+                    column[8 * (7 - y) + 7 - x] != u_sign * v_sign * w) {
+                    return false;
+                }
+            }
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
 void BuildIdctTables(IdctTables* tables) {
     for (int p = 0; p < 64; ++p) {
         for (int i = 0; i < 64; ++i) {
@@ -15,6 +39,24 @@ void BuildIdctTables(IdctTables* tables) {
             tables->columns[i][p] = weight;
             tables->pairs[i / 2][2 * p + (i & 1)] = static_cast<int16_t>(weight);
         }
+    }
+    tables->symmetric = HasMirrorSymmetry(tables);
+    for (int i = 0; i < 64; ++i) {
+        for (int q = 0; q < 16; ++q) {
+            const int p = 8 * (q / 4) + q % 4;
+            const bool first = (i & 2) == 0;
+            const bool clean = ((kAsymmetricColumns >> i) & 1) == 0;
+            tables->quadrant_pairs[i][2 * q] =
+                first && clean ? static_cast<int16_t>(tables->columns[i][p]) : int16_t{0};
+            tables->quadrant_pairs[i][2 * q + 1] =
+                first ? static_cast<int16_t>(tables->columns[i + 2][p]) : int16_t{0};
+        }
+    }
+    for (int p = 0; p < 64; ++p) {
+        tables->edge_pairs[0][2 * p] = static_cast<int16_t>(tables->columns[4][p]);
+        tables->edge_pairs[0][2 * p + 1] = static_cast<int16_t>(tables->columns[32][p]);
+        tables->edge_pairs[1][2 * p] = static_cast<int16_t>(tables->columns[36][p]);
+        tables->edge_pairs[1][2 * p + 1] = 0;
     }
     tables->dc_weight = tables->columns[0][0];
     tables->dc_uniform = true;
@@ -26,6 +68,36 @@ void BuildIdctTables(IdctTables* tables) {
 void InverseDctPortable(const IdctTables* tables, const int32_t* coef, uint64_t mask, int32_t level,
                         int32_t* out, ptrdiff_t stride) {
     uint32_t sums[64] = {};
+    if (tables->symmetric) {
+        // Clean columns into the top-left quadrant, by parity class: index 1 for odd u, 2 for
+        // odd v.
+        uint32_t parity[4][16] = {};
+        uint64_t clean = mask & ~kAsymmetricColumns;
+        while (clean != 0) {
+            const int i = __builtin_ctzll(clean);
+            clean &= clean - 1;
+            const uint32_t c = static_cast<uint32_t>(coef[i]);
+            const int32_t* column = tables->columns[i];
+            uint32_t* sum = parity[(i & 1) | ((i >> 2) & 2)];
+            for (int q = 0; q < 16; ++q) {
+                sum[q] += c * static_cast<uint32_t>(column[8 * (q / 4) + q % 4]);
+            }
+        }
+        for (int y = 0; y < 4; ++y) {
+            for (int x = 0; x < 4; ++x) {
+                const int q = 4 * y + x;
+                const uint32_t a = parity[0][q] + parity[2][q];  // v even + v odd, u even
+                const uint32_t b = parity[1][q] + parity[3][q];  // the same for u odd
+                const uint32_t c = parity[0][q] - parity[2][q];
+                const uint32_t d = parity[1][q] - parity[3][q];
+                sums[8 * y + x] = a + b;
+                sums[8 * y + 7 - x] = a - b;
+                sums[8 * (7 - y) + x] = c + d;
+                sums[8 * (7 - y) + 7 - x] = c - d;
+            }
+        }
+        mask &= kAsymmetricColumns;
+    }
     while (mask != 0) {
         const int i = __builtin_ctzll(mask);
         mask &= mask - 1;
@@ -57,6 +129,43 @@ inline __m128i Quotients(__m128i sums, __m128d inverse, __m128i level) {
     return _mm_add_epi32(_mm_unpacklo_epi64(_mm_cvttpd_epi32(low), _mm_cvttpd_epi32(high)), level);
 }
 
+// Two 16-bit coefficients in each 32-bit lane, first in the low half.
+inline __m128i PackedPair(int32_t first, int32_t second) {
+    return _mm_set1_epi32(static_cast<int32_t>((static_cast<uint32_t>(first) & 0xFFFF) |
+                                               (static_cast<uint32_t>(second) << 16)));
+}
+
+// Adds the pairs (i, i + 2) named by `firsts` into the four quadrant rows of one class.
+inline void AddQuadrantPairs(const IdctTables* tables, const int32_t* coef, uint64_t firsts,
+                             __m128i* rows) {
+    while (firsts != 0) {
+        const int i = __builtin_ctzll(firsts);
+        firsts &= firsts - 1;
+        const __m128i c = PackedPair(coef[i], coef[i + 2]);
+        const auto* weights = reinterpret_cast<const __m128i*>(tables->quadrant_pairs[i]);
+        for (int y = 0; y < 4; ++y) {
+            rows[y] = _mm_add_epi32(rows[y], _mm_madd_epi16(c, _mm_load_si128(weights + y)));
+        }
+    }
+}
+
+// Whether all 64 coefficients lie within the 16-bit signed range: c + 2^15 has no bit above
+// the low 16 for any of them.
+inline bool FitsSixteenBits(const int32_t* coef) {
+    const __m128i bias = _mm_set1_epi32(0x8000);
+    __m128i high = _mm_setzero_si128();
+    for (int j = 0; j < 16; ++j) {
+        const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(coef + 4 * j));
+        high = _mm_or_si128(high, _mm_add_epi32(c, bias));
+    }
+    high = _mm_srli_epi32(high, 16);
+    return _mm_movemask_epi8(_mm_cmpeq_epi32(high, _mm_setzero_si128())) == 0xFFFF;
+}
+
+inline __m128i Reversed(__m128i v) {
+    return _mm_shuffle_epi32(v, _MM_SHUFFLE(0, 1, 2, 3));
+}
+
 }  // namespace
 
 void InverseDctSse2(const IdctTables* tables, const int32_t* coef, uint64_t mask, int32_t level,
@@ -69,27 +178,52 @@ void InverseDctSse2(const IdctTables* tables, const int32_t* coef, uint64_t mask
         }
         return;
     }
+    // sums[2y] holds samples 0 to 3 of row y, sums[2y + 1] samples 4 to 7.
     __m128i sums[16];
-    for (__m128i& s : sums) s = _mm_setzero_si128();
-    bool fits16 = true;
-    for (uint64_t m = mask; m != 0; m &= m - 1) {
-        const int32_t c = coef[__builtin_ctzll(m)];
-        fits16 = fits16 && c >= -32768 && c <= 32767;
-    }
-    if (fits16) {
+    const bool fits16 = FitsSixteenBits(coef);
+    if (fits16 && tables->symmetric) {
+        const uint64_t clean = mask & ~kAsymmetricColumns;
+        const uint64_t firsts = clean | (clean >> 2);
+        __m128i ee[4], oe[4], eo[4], oo[4];
+        for (int y = 0; y < 4; ++y) ee[y] = oe[y] = eo[y] = oo[y] = _mm_setzero_si128();
+        AddQuadrantPairs(tables, coef, firsts & kPairEvenEven, ee);
+        AddQuadrantPairs(tables, coef, firsts & kPairOddEven, oe);
+        AddQuadrantPairs(tables, coef, firsts & kPairEvenOdd, eo);
+        AddQuadrantPairs(tables, coef, firsts & kPairOddOdd, oo);
+        for (int y = 0; y < 4; ++y) {
+            const __m128i a = _mm_add_epi32(ee[y], eo[y]);
+            const __m128i b = _mm_add_epi32(oe[y], oo[y]);
+            const __m128i c = _mm_sub_epi32(ee[y], eo[y]);
+            const __m128i d = _mm_sub_epi32(oe[y], oo[y]);
+            sums[2 * y] = _mm_add_epi32(a, b);
+            sums[2 * y + 1] = Reversed(_mm_sub_epi32(a, b));
+            sums[2 * (7 - y)] = _mm_add_epi32(c, d);
+            sums[2 * (7 - y) + 1] = Reversed(_mm_sub_epi32(c, d));
+        }
+        for (int e = 0; e < 2; ++e) {
+            const uint64_t needed =
+                e == 0 ? (uint64_t{1} << 4) | (uint64_t{1} << 32) : uint64_t{1} << 36;
+            if ((mask & needed) == 0) continue;
+            const __m128i c = e == 0 ? PackedPair(coef[4], coef[32]) : PackedPair(coef[36], 0);
+            const auto* weights = reinterpret_cast<const __m128i*>(tables->edge_pairs[e]);
+            for (int j = 0; j < 16; ++j) {
+                sums[j] = _mm_add_epi32(sums[j], _mm_madd_epi16(c, _mm_load_si128(weights + j)));
+            }
+        }
+    } else if (fits16) {
+        for (__m128i& s : sums) s = _mm_setzero_si128();
         uint64_t pairs = (mask | (mask >> 1)) & 0x5555555555555555ull;
         while (pairs != 0) {
             const int i = __builtin_ctzll(pairs);
             pairs &= pairs - 1;
-            const uint32_t packed = (static_cast<uint32_t>(coef[i]) & 0xFFFF) |
-                                    (static_cast<uint32_t>(coef[i + 1]) << 16);
-            const __m128i c = _mm_set1_epi32(static_cast<int32_t>(packed));
+            const __m128i c = PackedPair(coef[i], coef[i + 1]);
             const auto* weights = reinterpret_cast<const __m128i*>(tables->pairs[i / 2]);
             for (int j = 0; j < 16; ++j) {
                 sums[j] = _mm_add_epi32(sums[j], _mm_madd_epi16(c, _mm_load_si128(weights + j)));
             }
         }
     } else {
+        for (__m128i& s : sums) s = _mm_setzero_si128();
         while (mask != 0) {
             const int i = __builtin_ctzll(mask);
             mask &= mask - 1;

@@ -4,6 +4,16 @@
 // with only a DC coefficient costs one product. The columns are added with SIMD, as 16-bit
 // pairs (pmaddwd, exact while every coefficient fits 16 bits, since the table's entries lie
 // within +-9619) or as wrapping 32-bit products.
+//
+// The table is almost symmetric: the weight of coefficient (u, v) at sample (7 - x, y) is
+// (-1)^u times its weight at (x, y), and at (x, 7 - y) it is (-1)^v times it, for every
+// coefficient except (4, 0), (0, 4) and (4, 4), whose entries of magnitude 5000 were
+// truncated to 4999 in some places only. So the kernels add the other ("clean")
+// coefficients into the 16 samples of the top-left quadrant only, in four sums by the parity
+// of u and v, and make the 64 samples from them with additions and subtractions; the three
+// other columns are added in full. Every step is exact modulo 2^32. BuildIdctTables checks
+// the symmetry on the table it is given; where it does not hold, the kernels add every
+// column in full.
 #pragma once
 
 #include <cstddef>
@@ -16,10 +26,30 @@ struct IdctTables {
     alignas(32) int32_t columns[64][64];
     // For coefficients 2m and 2m + 1: per output p the two weights side by side.
     alignas(32) int16_t pairs[32][128];
+    // For each coefficient i = 8v + u with u 0, 1, 4 or 5, and i + 2 (the next of the same
+    // parity): their weights side by side for the 16 samples of the top-left quadrant (8y + x
+    // with x, y < 4, listed as 4y + x); zero for the columns that lack the symmetry.
+    alignas(32) int16_t quadrant_pairs[64][32];
+    // Over all 64 samples: the weights of (4, 0) and (0, 4) side by side, then those of
+    // (4, 4) beside zeros.
+    alignas(32) int16_t edge_pairs[2][128];
+    // The symmetry above holds for every clean column.
+    bool symmetric;
     // Every output's weight for the DC coefficient, when they are all the same.
     bool dc_uniform;
     int32_t dc_weight;
 };
+
+// Natural indices of the coefficients whose columns lack the symmetry: (4, 0), (0, 4), (4, 4).
+inline constexpr uint64_t kAsymmetricColumns =
+    (uint64_t{1} << 4) | (uint64_t{1} << 32) | (uint64_t{1} << 36);
+
+// The coefficients that belong to each parity class (u even or odd, v even or odd) and are
+// the first of a pair (u is 0, 1, 4 or 5; its partner is u + 2).
+inline constexpr uint64_t kPairEvenEven = 0x0011001100110011ull;
+inline constexpr uint64_t kPairOddEven = 0x0022002200220022ull;
+inline constexpr uint64_t kPairEvenOdd = 0x1100110011001100ull;
+inline constexpr uint64_t kPairOddOdd = 0x2200220022002200ull;
 
 // Copies idct_matrix (which the decoder's construction has built) into the tables.
 void BuildIdctTables(IdctTables* tables);

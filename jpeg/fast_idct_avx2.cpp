@@ -20,6 +20,39 @@ __attribute__((target("avx2"))) inline __m256i Quotients(__m256i sums, __m256d i
     return _mm256_add_epi32(quotients, level);
 }
 
+__attribute__((target("avx2"))) inline __m256i PackedPair(int32_t first, int32_t second) {
+    return _mm256_set1_epi32(static_cast<int32_t>((static_cast<uint32_t>(first) & 0xFFFF) |
+                                                  (static_cast<uint32_t>(second) << 16)));
+}
+
+// Adds the pairs (i, i + 2) named by `firsts` into the quadrant of one class: halves[0] holds
+// rows 0 and 1 (samples 0 to 3 of each), halves[1] rows 2 and 3.
+__attribute__((target("avx2"))) inline void AddQuadrantPairs(const IdctTables* tables,
+                                                             const int32_t* coef, uint64_t firsts,
+                                                             __m256i* halves) {
+    while (firsts != 0) {
+        const int i = __builtin_ctzll(firsts);
+        firsts &= firsts - 1;
+        const __m256i c = PackedPair(coef[i], coef[i + 2]);
+        const auto* weights = reinterpret_cast<const __m256i*>(tables->quadrant_pairs[i]);
+        halves[0] = _mm256_add_epi32(halves[0], _mm256_madd_epi16(c, _mm256_load_si256(weights)));
+        halves[1] =
+            _mm256_add_epi32(halves[1], _mm256_madd_epi16(c, _mm256_load_si256(weights + 1)));
+    }
+}
+
+// Whether all 64 coefficients lie within the 16-bit signed range: c + 2^15 has no bit above
+// the low 16 for any of them.
+__attribute__((target("avx2"))) inline bool FitsSixteenBits(const int32_t* coef) {
+    const __m256i bias = _mm256_set1_epi32(0x8000);
+    __m256i high = _mm256_setzero_si256();
+    for (int j = 0; j < 8; ++j) {
+        const __m256i c = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(coef + 8 * j));
+        high = _mm256_or_si256(high, _mm256_add_epi32(c, bias));
+    }
+    return _mm256_testz_si256(high, _mm256_set1_epi32(static_cast<int32_t>(0xFFFF0000u))) != 0;
+}
+
 }  // namespace
 
 __attribute__((target("avx2"))) void InverseDctAvx2(const IdctTables* tables, const int32_t* coef,
@@ -33,14 +66,49 @@ __attribute__((target("avx2"))) void InverseDctAvx2(const IdctTables* tables, co
         }
         return;
     }
+    // sums[y] holds row y.
     __m256i sums[8];
-    for (__m256i& s : sums) s = _mm256_setzero_si256();
-    bool fits16 = true;
-    for (uint64_t m = mask; m != 0; m &= m - 1) {
-        const int32_t c = coef[__builtin_ctzll(m)];
-        fits16 = fits16 && c >= -32768 && c <= 32767;
-    }
-    if (fits16) {
+    const bool fits16 = FitsSixteenBits(coef);
+    if (fits16 && tables->symmetric) {
+        const uint64_t clean = mask & ~kAsymmetricColumns;
+        const uint64_t firsts = clean | (clean >> 2);
+        __m256i ee[2], oe[2], eo[2], oo[2];
+        for (int h = 0; h < 2; ++h) ee[h] = oe[h] = eo[h] = oo[h] = _mm256_setzero_si256();
+        AddQuadrantPairs(tables, coef, firsts & kPairEvenEven, ee);
+        AddQuadrantPairs(tables, coef, firsts & kPairOddEven, oe);
+        AddQuadrantPairs(tables, coef, firsts & kPairEvenOdd, eo);
+        AddQuadrantPairs(tables, coef, firsts & kPairOddOdd, oo);
+        for (int h = 0; h < 2; ++h) {
+            const __m256i a = _mm256_add_epi32(ee[h], eo[h]);
+            const __m256i b = _mm256_add_epi32(oe[h], oo[h]);
+            const __m256i c = _mm256_sub_epi32(ee[h], eo[h]);
+            const __m256i d = _mm256_sub_epi32(oe[h], oo[h]);
+            // Rows 2h and 2h + 1 on top, 7 - 2h and 6 - 2h at the bottom; the right halves
+            // are mirrored, so their lanes are reversed.
+            const __m256i top_left = _mm256_add_epi32(a, b);
+            const __m256i top_right =
+                _mm256_shuffle_epi32(_mm256_sub_epi32(a, b), _MM_SHUFFLE(0, 1, 2, 3));
+            const __m256i bottom_left = _mm256_add_epi32(c, d);
+            const __m256i bottom_right =
+                _mm256_shuffle_epi32(_mm256_sub_epi32(c, d), _MM_SHUFFLE(0, 1, 2, 3));
+            sums[2 * h] = _mm256_permute2x128_si256(top_left, top_right, 0x20);
+            sums[2 * h + 1] = _mm256_permute2x128_si256(top_left, top_right, 0x31);
+            sums[7 - 2 * h] = _mm256_permute2x128_si256(bottom_left, bottom_right, 0x20);
+            sums[6 - 2 * h] = _mm256_permute2x128_si256(bottom_left, bottom_right, 0x31);
+        }
+        for (int e = 0; e < 2; ++e) {
+            const uint64_t needed =
+                e == 0 ? (uint64_t{1} << 4) | (uint64_t{1} << 32) : uint64_t{1} << 36;
+            if ((mask & needed) == 0) continue;
+            const __m256i c = e == 0 ? PackedPair(coef[4], coef[32]) : PackedPair(coef[36], 0);
+            const auto* weights = reinterpret_cast<const __m256i*>(tables->edge_pairs[e]);
+            for (int y = 0; y < 8; ++y) {
+                sums[y] =
+                    _mm256_add_epi32(sums[y], _mm256_madd_epi16(c, _mm256_load_si256(weights + y)));
+            }
+        }
+    } else if (fits16) {
+        for (__m256i& s : sums) s = _mm256_setzero_si256();
         uint64_t pairs = (mask | (mask >> 1)) & 0x5555555555555555ull;
         while (pairs != 0) {
             const int i = __builtin_ctzll(pairs);
@@ -55,6 +123,7 @@ __attribute__((target("avx2"))) void InverseDctAvx2(const IdctTables* tables, co
             }
         }
     } else {
+        for (__m256i& s : sums) s = _mm256_setzero_si256();
         while (mask != 0) {
             const int i = __builtin_ctzll(mask);
             mask &= mask - 1;
