@@ -1,5 +1,7 @@
 #include "fast_huffman.h"
 
+#include <cstring>
+
 namespace varnel {
 
 namespace {
@@ -96,10 +98,16 @@ void BuildFastHuffman(FastHuffman* fast, const HuffmanTable* table) {
         fast->lookup[prefix] =
             length <= kLookaheadBits ? static_cast<uint16_t>(entry) : kLongerCode;
 
-        FastHuffman::Combined combined{0, 0, 0};
+        FastHuffman::Combined combined{0, 0, kSearchNeeded};
         const int32_t rs = static_cast<int32_t>(entry & 0xFF);
         const int32_t size = rs & 15;
-        if (length <= kLookaheadBits && size != 0 && length + size <= kLookaheadBits) {
+        if (length > kLookaheadBits) {
+            // Left to the search.
+        } else if (rs == 0) {
+            combined = {0, kEndOfBlockRun, static_cast<uint8_t>(length)};
+        } else if (rs == 0xF0) {
+            combined = {0, 15, static_cast<uint8_t>(length)};
+        } else if (size != 0 && length + size <= kLookaheadBits) {
             const int32_t v = static_cast<int32_t>((prefix >> (kLookaheadBits - length - size)) &
                                                    ((1u << size) - 1));
             combined.value = static_cast<int16_t>(ExtendValue(v, size));
@@ -110,85 +118,160 @@ void BuildFastHuffman(FastHuffman* fast, const HuffmanTable* table) {
     }
 }
 
-void FastDecodeBlock(FastBitReader* bits, const FastHuffman* dc, const FastHuffman* ac,
+namespace {
+
+// The buffer of the bit reader, held in registers while a block is decoded; the rest of the
+// reader stays in its record.
+struct HeldBits {
+    uint64_t bits;
+    int32_t count;
+};
+
+// Refill of FastBitReader on the held bits.
+inline void RefillHeld(FastBitReader* reader, HeldBits* held) {
+    if (held->count >= 32) return;
+    if (reader->barrier == 0 && reader->end - reader->src >= 8) {
+        uint64_t word;
+        std::memcpy(&word, reader->src, 8);
+        word = __builtin_bswap64(word);
+        // No byte 0xFF among the eight: none is a marker or needs its stuffed zero removed.
+        const uint64_t inverted = ~word;
+        if (((inverted - 0x0101010101010101ull) & ~inverted & 0x8080808080808080ull) == 0) {
+            const int32_t bytes = (64 - held->count) >> 3;
+            const int32_t kept = held->count + 8 * bytes;  // 57 to 64
+            uint64_t incoming = word >> held->count;
+            if (kept < 64) incoming &= ~(~uint64_t{0} >> kept);
+            held->bits |= incoming;
+            held->count = kept;
+            reader->src += bytes;
+            reader->loaded += bytes;
+            return;
+        }
+    }
+    reader->bits = held->bits;
+    reader->count = held->count;
+    RefillSlow(reader);
+    held->bits = reader->bits;
+    held->count = reader->count;
+}
+
+// FailRead on the held bits.
+inline int32_t FailHeld(FastBitReader* reader, HeldBits* held) {
+    held->bits = 0;
+    held->count = 0;
+    reader->failed = true;
+    return reader->barrier;
+}
+
+// DecodeSymbol on the held bits, which the caller has refilled.
+inline int32_t SymbolHeld(FastBitReader* reader, const FastHuffman* fast, HeldBits* held) {
+    uint32_t entry = fast->lookup[held->bits >> (64 - kLookaheadBits)];
+    if (entry == kLongerCode) entry = SearchCode(fast, static_cast<uint32_t>(held->bits >> 48));
+    const int32_t length = static_cast<int32_t>(entry >> 8);
+    if (length > held->count) return FailHeld(reader, held);
+    held->bits <<= length;
+    held->count -= length;
+    return static_cast<int32_t>(entry & 0xFF);
+}
+
+// `size` (1 to 15) magnitude bits with EXTEND, or the barrier's negative code.
+inline bool MagnitudeHeld(FastBitReader* reader, int32_t size, HeldBits* held, int32_t* value) {
+    if (size > held->count) {
+        FailHeld(reader, held);
+        return false;
+    }
+    *value = ExtendValue(static_cast<int32_t>(held->bits >> (64 - size)), size);
+    held->bits <<= size;
+    held->count -= size;
+    return true;
+}
+
+}  // namespace
+
+void FastDecodeBlock(FastBitReader* reader, const FastHuffman* dc, const FastHuffman* ac,
                      int32_t* dc_pred, const int32_t* quant, int32_t* coef, uint64_t* mask) {
+    HeldBits held{reader->bits, reader->count};
     uint64_t written = 0;
     // Zig-zag position from which the previous block's values stand: 64 when the block is
     // complete, 0 when not even its DC coefficient was decoded.
     int32_t kept_from = 0;
 
-    const int32_t t = DecodeSymbol(bits, dc);
-    if (t >= 0 && t <= 15) {
-        int32_t difference = 0;
-        bool ok = true;
-        if (t > 0) {
-            if (t > bits->count) {
-                FailRead(bits);
-                ok = false;
-            } else {
-                difference = ExtendValue(static_cast<int32_t>(PeekBits(bits, t)), t);
-                TakeBits(bits, t);
-            }
-        }
-        if (ok) {
-            *dc_pred = WrapAdd(*dc_pred, difference);
-            coef[0] = WrapMul(*dc_pred, quant[0]);
-            written = 1;
-            kept_from = 64;
-            int32_t k = 1;
-            while (k < 64) {
-                Refill(bits);
-                const FastHuffman::Combined combined = ac->combined[PeekBits(bits, kLookaheadBits)];
-                if (combined.total != 0 && combined.total <= bits->count) {
-                    TakeBits(bits, combined.total);
-                    const int32_t at = k + combined.run;
-                    if (at > 63) {
-                        kept_from = k;
-                        break;
-                    }
-                    const int32_t natural = kNatural[at];
-                    coef[natural] = WrapMul(combined.value, quant[natural]);
-                    written |= uint64_t{1} << natural;
-                    k = at + 1;
-                    continue;
-                }
-                const int32_t rs = DecodeSymbol(bits, ac);
-                if (rs == 0) break;  // end of block: the rest is zero
-                if (rs < 0) {
-                    kept_from = k;
-                    break;
-                }
-                const int32_t r = rs >> 4;
-                const int32_t s = rs & 15;
-                if (s == 0) {
-                    if (r != 15 || k + 15 > 63) {
-                        kept_from = k;
-                        break;
-                    }
-                    k += 16;  // sixteen zeros
-                    continue;
-                }
-                if (s > bits->count) {
-                    FailRead(bits);
-                    kept_from = k;
-                    break;
-                }
-                const int32_t value = ExtendValue(static_cast<int32_t>(PeekBits(bits, s)), s);
-                TakeBits(bits, s);
-                if (k + r > 63) {
-                    kept_from = k;
-                    break;
-                }
-                const int32_t natural = kNatural[k + r];
-                coef[natural] = WrapMul(value, quant[natural]);
-                written |= uint64_t{1} << natural;
-                k += r + 1;
-            }
+    RefillHeld(reader, &held);
+    bool dc_done = false;
+    int32_t difference = 0;
+    const FastHuffman::Combined first = dc->combined[held.bits >> (64 - kLookaheadBits)];
+    if (first.total <= held.count && (first.run == 0 || first.run == kEndOfBlockRun)) {
+        held.bits <<= first.total;
+        held.count -= first.total;
+        difference = first.value;  // 0 for the symbol 0
+        dc_done = true;
+    } else {
+        const int32_t t = SymbolHeld(reader, dc, &held);
+        if (t >= 0 && t <= 15) {
+            dc_done = t == 0 || MagnitudeHeld(reader, t, &held, &difference);
         }
     }
+    if (dc_done) {
+        *dc_pred = WrapAdd(*dc_pred, difference);
+        coef[0] = WrapMul(*dc_pred, quant[0]);
+        written = 1;
+        kept_from = 64;
+        int32_t k = 1;
+        while (k < 64) {
+            RefillHeld(reader, &held);
+            const FastHuffman::Combined e = ac->combined[held.bits >> (64 - kLookaheadBits)];
+            if (e.total <= held.count) {
+                held.bits <<= e.total;
+                held.count -= e.total;
+                const int32_t at = k + e.run;
+                if (at > 63) {
+                    // The end of block, or a run past the block's end (kept as it stands).
+                    if (e.run != kEndOfBlockRun) kept_from = k;
+                    break;
+                }
+                const int32_t natural = kNatural[at];
+                coef[natural] = WrapMul(e.value, quant[natural]);
+                written |= uint64_t{1} << natural;
+                k = at + 1;
+                continue;
+            }
+            const int32_t rs = SymbolHeld(reader, ac, &held);
+            if (rs == 0) break;  // end of block: the rest is zero
+            if (rs < 0) {
+                kept_from = k;
+                break;
+            }
+            const int32_t r = rs >> 4;
+            const int32_t s = rs & 15;
+            if (s == 0) {
+                if (r != 15 || k + 15 > 63) {
+                    kept_from = k;
+                    break;
+                }
+                k += 16;  // sixteen zeros
+                continue;
+            }
+            int32_t value = 0;
+            if (!MagnitudeHeld(reader, s, &held, &value) || k + r > 63) {
+                kept_from = k;
+                break;
+            }
+            const int32_t natural = kNatural[k + r];
+            coef[natural] = WrapMul(value, quant[natural]);
+            written |= uint64_t{1} << natural;
+            k += r + 1;
+        }
+    }
+    reader->bits = held.bits;
+    reader->count = held.count;
 
     // The previous values: zero where this block reached, dequantised once more elsewhere.
     uint64_t previous = *mask & ~written;
+    if (kept_from == 64) {
+        for (; previous != 0; previous &= previous - 1) coef[__builtin_ctzll(previous)] = 0;
+        *mask = written;
+        return;
+    }
     uint64_t kept = 0;
     while (previous != 0) {
         const int natural = __builtin_ctzll(previous);

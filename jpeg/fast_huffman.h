@@ -19,8 +19,11 @@ struct FastHuffman {
     // Per lookahead string: bits taken << 8 | symbol, or kLongerCode when the search needs
     // more than kLookaheadBits bits.
     uint16_t lookup[1 << kLookaheadBits];
-    // AC symbols whose code and magnitude bits both fit in the lookahead: the coefficient's
-    // value, its run of zeros and the total bits taken; total 0 where this does not apply.
+    // Per lookahead string, what one AC symbol does when its code and magnitude bits fit in
+    // the lookahead: a coefficient `value` after `run` zeros, taking `total` bits. The end of
+    // block has run kEndOfBlockRun and ZRL a zero value after 15 zeros; every other string
+    // has total kSearchNeeded and leaves the symbol to the lookup and the search. Read with
+    // a DC table, run 0 gives a DC difference and kEndOfBlockRun the symbol 0.
     struct Combined {
         int16_t value;
         uint8_t run;
@@ -36,6 +39,8 @@ struct FastHuffman {
 };
 
 inline constexpr uint16_t kLongerCode = 0xFFFF;
+inline constexpr uint8_t kEndOfBlockRun = 0x80;
+inline constexpr uint8_t kSearchNeeded = 0xFF;
 
 void BuildFastHuffman(FastHuffman* fast, const HuffmanTable* table);
 
