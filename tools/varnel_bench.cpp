@@ -1,19 +1,22 @@
 // varnel-bench: decodes a corpus of JPEG files with varnel's fast and reference kernels,
 // libjpeg-turbo through TurboJPEG (default flags, and fast upsampling with the fast DCT) and
 // stb_image, each to 24-bit BGR in memory on one thread, in interleaved repetitions. Prints
-// per file and overall (geometric mean) the median megapixels per second and each decoder's
-// ratio to libjpeg-turbo, then the peak memory of one decode of each file, measured as the
-// growth of the resident set in a child process.
+// per file and overall (geometric mean) the median megapixels per second of thread CPU time
+// (steadier than wall-clock time on a shared machine) and each decoder's ratio to
+// libjpeg-turbo, then the peak memory of one decode of each file, measured as the growth of
+// the resident set in a child process.
 //
-// Usage: varnel-bench [--reps N] [CORPUS_DIR]   (default build/bench-corpus, 3 repetitions)
+// Usage: varnel-bench [--reps N] [--files TEXT] [--decoders TEXT] [--no-memory] [CORPUS_DIR]
+// (default build/bench-corpus, 3 repetitions). --files keeps the files whose name contains
+// TEXT, --decoders the decoders whose name contains TEXT (for a profiler run of one decoder).
 #include <turbojpeg.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -174,7 +177,20 @@ int Measure(int decoder, const char* path) {
     return 0;
 }
 
+// CPU time of this thread: on a shared machine it leaves out the time the decode waits for
+// a core, which wall-clock time would count.
+double ThreadSeconds() {
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+}
+
+bool Selected(int decoder, const std::string& filter) {
+    return std::string(kDecoders[decoder].name).find(filter) != std::string::npos;
+}
+
 double Median(std::vector<double> values) {
+    if (values.empty()) return std::nan("");  // a decoder left out by --decoders
     std::sort(values.begin(), values.end());
     const size_t n = values.size();
     return n % 2 == 1 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
@@ -187,13 +203,23 @@ int main(int argc, char** argv) {
         return Measure(std::atoi(argv[2]), argv[3]);
     }
     int reps = 3;
+    std::string file_filter;
+    std::string decoder_filter;
+    bool memory = true;
     std::filesystem::path corpus = "build/bench-corpus";
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--reps") == 0 && i + 1 < argc) {
             reps = std::max(1, std::atoi(argv[++i]));
+        } else if (std::strcmp(argv[i], "--files") == 0 && i + 1 < argc) {
+            file_filter = argv[++i];
+        } else if (std::strcmp(argv[i], "--decoders") == 0 && i + 1 < argc) {
+            decoder_filter = argv[++i];
+        } else if (std::strcmp(argv[i], "--no-memory") == 0) {
+            memory = false;
         } else if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
             std::printf(
-                "Usage: varnel-bench [--reps N] [CORPUS_DIR]\n"
+                "Usage: varnel-bench [--reps N] [--files TEXT] [--decoders TEXT] [--no-memory] "
+                "[CORPUS_DIR]\n"
                 "Make the corpus first with scripts/make-bench-corpus.sh.\n");
             return 0;
         } else {
@@ -203,7 +229,10 @@ int main(int argc, char** argv) {
     std::vector<std::filesystem::path> paths;
     if (std::filesystem::is_directory(corpus)) {
         for (const auto& entry : std::filesystem::directory_iterator(corpus)) {
-            if (entry.path().extension() == ".jpg") paths.push_back(entry.path());
+            if (entry.path().extension() == ".jpg" &&
+                entry.path().filename().string().find(file_filter) != std::string::npos) {
+                paths.push_back(entry.path());
+            }
         }
     }
     std::sort(paths.begin(), paths.end());
@@ -239,19 +268,21 @@ int main(int argc, char** argv) {
     for (int rep = 0; rep < reps; ++rep) {
         for (FileRun& file : files) {
             for (int d = 0; d < kDecoderCount; ++d) {
-                const auto start = std::chrono::steady_clock::now();
+                if (!Selected(d, decoder_filter)) continue;
+                const double start = ThreadSeconds();
                 const bool ok = kDecoders[d].decode(file.bytes, &out);
-                const auto stop = std::chrono::steady_clock::now();
+                const double stop = ThreadSeconds();
                 if (!ok)
                     std::fprintf(stderr, "%s failed on %s\n", kDecoders[d].name, file.name.c_str());
-                file.seconds[d].push_back(std::chrono::duration<double>(stop - start).count());
+                file.seconds[d].push_back(stop - start);
             }
         }
         std::fprintf(stderr, "repetition %d of %d done\n", rep + 1, reps);
     }
 
     std::printf(
-        "Median megapixels per second over %d interleaved repetitions, one thread; "
+        "Median megapixels per second of thread CPU time over %d interleaved repetitions, "
+        "one thread; "
         "(x) = ratio to turbo\n\n",
         reps);
     std::printf("%-31s", "file");
@@ -275,6 +306,10 @@ int main(int argc, char** argv) {
     for (int d = 0; d < kDecoderCount; ++d) {
         std::printf(" %10.1f (%4.2fx)", std::exp(log_sum[d] / files.size()),
                     std::exp(log_ratio_sum[d] / files.size()));
+    }
+    if (!memory) {
+        std::printf("\n");
+        return 0;
     }
     std::printf(
         "\n\nPeak memory of one decode in MiB (growth of the resident set; the input is "
