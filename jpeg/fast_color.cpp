@@ -40,6 +40,17 @@ void GreyRowPortable(const int32_t* luma, int32_t width, uint8_t* bgr) {
     }
 }
 
+void ColorRowFullPortable(const int32_t* luma, const int32_t* cb, const int32_t* cr, int32_t width,
+                          uint8_t* bgr) {
+    for (int32_t x = 0; x < width; ++x) {
+        int32_t red, green, blue;
+        ChromaTermsPortable(cb + x, cr + x, 1, &red, &green, &blue);
+        bgr[3 * x] = ClampSample(luma[x] + blue);
+        bgr[3 * x + 1] = ClampSample(luma[x] + green);
+        bgr[3 * x + 2] = ClampSample(luma[x] + red);
+    }
+}
+
 void RepeatSamples(const int32_t* in, int32_t n, int32_t factor, int32_t* out) {
     if (factor == 1) {
         for (int32_t i = 0; i < n; ++i) out[i] = in[i];
@@ -58,10 +69,11 @@ void RepeatSamples(const int32_t* in, int32_t n, int32_t factor, int32_t* out) {
 ColorKernels SelectColorKernels() {
 #if defined(__x86_64__) || defined(__i386__)
     if (__builtin_cpu_supports("avx2")) {
-        return {ChromaTermsAvx2, ColorRowAvx2, ColorRowHalfAvx2, GreyRowAvx2};
+        return {ChromaTermsAvx2, ColorRowAvx2, ColorRowHalfAvx2, GreyRowAvx2, ColorRowFullAvx2};
     }
 #endif
-    return {ChromaTermsPortable, ColorRowPortable, ColorRowHalfPortable, GreyRowPortable};
+    return {ChromaTermsPortable, ColorRowPortable, ColorRowHalfPortable, GreyRowPortable,
+            ColorRowFullPortable};
 }
 
 }  // namespace varnel

@@ -22,12 +22,16 @@ using ColorRowKernel = void (*)(const int32_t* luma, const int32_t* red, const i
 using ColorRowHalfKernel = ColorRowKernel;
 // One row of a one-component picture: blue = green = red = ClampSample(Y).
 using GreyRowKernel = void (*)(const int32_t* luma, int32_t width, uint8_t* bgr);
+// One row with chroma at full resolution, the terms computed on the way.
+using ColorRowFullKernel = void (*)(const int32_t* luma, const int32_t* cb, const int32_t* cr,
+                                    int32_t width, uint8_t* bgr);
 
 struct ColorKernels {
     ChromaTermsKernel chroma_terms;
     ColorRowKernel color_row;
     ColorRowHalfKernel color_row_half;
     GreyRowKernel grey_row;
+    ColorRowFullKernel color_row_full;
 };
 
 void ChromaTermsPortable(const int32_t* cb, const int32_t* cr, int32_t n, int32_t* red,
@@ -37,6 +41,8 @@ void ColorRowPortable(const int32_t* luma, const int32_t* red, const int32_t* gr
 void ColorRowHalfPortable(const int32_t* luma, const int32_t* red, const int32_t* green,
                           const int32_t* blue, int32_t width, uint8_t* bgr);
 void GreyRowPortable(const int32_t* luma, int32_t width, uint8_t* bgr);
+void ColorRowFullPortable(const int32_t* luma, const int32_t* cb, const int32_t* cr, int32_t width,
+                          uint8_t* bgr);
 #if defined(__x86_64__) || defined(__i386__)
 void ChromaTermsAvx2(const int32_t* cb, const int32_t* cr, int32_t n, int32_t* red, int32_t* green,
                      int32_t* blue);
@@ -45,6 +51,8 @@ void ColorRowAvx2(const int32_t* luma, const int32_t* red, const int32_t* green,
 void ColorRowHalfAvx2(const int32_t* luma, const int32_t* red, const int32_t* green,
                       const int32_t* blue, int32_t width, uint8_t* bgr);
 void GreyRowAvx2(const int32_t* luma, int32_t width, uint8_t* bgr);
+void ColorRowFullAvx2(const int32_t* luma, const int32_t* cb, const int32_t* cr, int32_t width,
+                      uint8_t* bgr);
 #endif
 
 // The best kernels this processor runs.
@@ -58,7 +66,9 @@ void RepeatSamples(const int32_t* in, int32_t n, int32_t factor, int32_t* out);
 // K d / 10000 times a factor in (1, 1 + 2^-35), so an exact integer result is pushed just
 // beyond itself in magnitude and truncates to itself, while every other quotient stays more
 // than 1/10000 - 102600 x 2^-35 > 0 away from the integers around it (|K d| / 10000 is below
-// 102600 for the inputs above).
+// 102600 for the inputs above). Truncation toward zero is odd, so the green terms, whose
+// factors are 128 - Cb and 128 - Cr, are the negated truncated products of Cb - 128 and
+// Cr - 128; one conversion of each difference serves all four terms.
 inline constexpr double kRedCr = 1.402 * (1.0 + 0x1p-36);
 inline constexpr double kGreenCb = 0.3441 * (1.0 + 0x1p-36);
 inline constexpr double kGreenCr = 0.7139 * (1.0 + 0x1p-36);

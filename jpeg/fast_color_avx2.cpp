@@ -54,28 +54,57 @@ VARNEL_AVX2 inline __m256i Load8(const int32_t* p) {
     return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
 }
 
+// The chroma terms of four samples: the truncated products of Cb - 128 and Cr - 128.
+struct Terms4 {
+    __m128i red, green, blue;
+};
+
+VARNEL_AVX2 inline Terms4 ChromaTerms4(__m128i cb, __m128i cr) {
+    const __m128i offset = _mm_set1_epi32(128);
+    const __m128i b = _mm_sub_epi32(cb, offset);
+    const __m128i r = _mm_sub_epi32(cr, offset);
+    const __m128i green_b = TruncatedProducts(b, _mm256_set1_pd(kGreenCb));
+    const __m128i green_r = TruncatedProducts(r, _mm256_set1_pd(kGreenCr));
+    return {TruncatedProducts(r, _mm256_set1_pd(kRedCr)),
+            _mm_sub_epi32(_mm_setzero_si128(), _mm_add_epi32(green_b, green_r)),
+            TruncatedProducts(b, _mm256_set1_pd(kBlueCb))};
+}
+
+VARNEL_AVX2 inline __m128i Load4(const int32_t* p) {
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+}
+
 }  // namespace
 
 VARNEL_AVX2 void ChromaTermsAvx2(const int32_t* cb, const int32_t* cr, int32_t n, int32_t* red,
                                  int32_t* green, int32_t* blue) {
-    const __m256d red_cr = _mm256_set1_pd(kRedCr);
-    const __m256d green_cb = _mm256_set1_pd(kGreenCb);
-    const __m256d green_cr = _mm256_set1_pd(kGreenCr);
-    const __m256d blue_cb = _mm256_set1_pd(kBlueCb);
-    const __m128i offset = _mm_set1_epi32(128);
     int32_t i = 0;
     for (; i + 4 <= n; i += 4) {
-        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(cb + i));
-        const __m128i r = _mm_loadu_si128(reinterpret_cast<const __m128i*>(cr + i));
-        const __m128i b_minus = _mm_sub_epi32(b, offset);
-        const __m128i r_minus = _mm_sub_epi32(r, offset);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(red + i), TruncatedProducts(r_minus, red_cr));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(green + i),
-                         _mm_add_epi32(TruncatedProducts(_mm_sub_epi32(offset, b), green_cb),
-                                       TruncatedProducts(_mm_sub_epi32(offset, r), green_cr)));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(blue + i), TruncatedProducts(b_minus, blue_cb));
+        const Terms4 terms = ChromaTerms4(Load4(cb + i), Load4(cr + i));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(red + i), terms.red);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(green + i), terms.green);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(blue + i), terms.blue);
     }
     ChromaTermsPortable(cb + i, cr + i, n - i, red + i, green + i, blue + i);
+}
+
+VARNEL_AVX2 void ColorRowFullAvx2(const int32_t* luma, const int32_t* cb, const int32_t* cr,
+                                  int32_t width, uint8_t* bgr) {
+    int32_t x = 0;
+    for (; x + 16 <= width; x += 16) {
+        __m256i sums[3][2];  // red, green, blue; pixels x to x + 7 and x + 8 to x + 15
+        for (int h = 0; h < 2; ++h) {
+            const Terms4 low = ChromaTerms4(Load4(cb + x + 8 * h), Load4(cr + x + 8 * h));
+            const Terms4 high = ChromaTerms4(Load4(cb + x + 8 * h + 4), Load4(cr + x + 8 * h + 4));
+            const __m256i y = Load8(luma + x + 8 * h);
+            sums[0][h] = _mm256_add_epi32(y, _mm256_set_m128i(high.red, low.red));
+            sums[1][h] = _mm256_add_epi32(y, _mm256_set_m128i(high.green, low.green));
+            sums[2][h] = _mm256_add_epi32(y, _mm256_set_m128i(high.blue, low.blue));
+        }
+        StorePixels(ClampToBytes(sums[2][0], sums[2][1]), ClampToBytes(sums[1][0], sums[1][1]),
+                    ClampToBytes(sums[0][0], sums[0][1]), bgr + 3 * x);
+    }
+    ColorRowFullPortable(luma + x, cb + x, cr + x, width - x, bgr + 3 * x);
 }
 
 VARNEL_AVX2 void ColorRowAvx2(const int32_t* luma, const int32_t* red, const int32_t* green,

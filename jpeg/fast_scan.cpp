@@ -181,6 +181,11 @@ bool DecodeScanToRows(JpegDecoder* decoder, uint8_t* rows, int64_t stride) {
                 GenericRow(components, count, layout, r, width, out);
             } else if (count == 1) {
                 color.grey_row(components[0].samples + r * components[0].width, width, out);
+            } else if (components[1].hrep == 1 && components[1].vrep == 1) {
+                const int64_t offset = r * components[1].width;
+                color.color_row_full(components[0].samples + r * components[0].width,
+                                     components[1].samples + offset, components[2].samples + offset,
+                                     width, out);
             } else {
                 const ComponentState& chroma = components[1];
                 if (r / chroma.vrep != chroma_row) {

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -504,13 +505,13 @@ TEST(Differential, InverseDctKernelsFallBackWhenTheTableIsNotSymmetric) {
 // Every colour kernel this machine can run against the formula, over the whole range of
 // inverse-DCT outputs and around the truncation and clamping edges.
 TEST(Differential, EveryColourKernelMatchesTheFormula) {
-    std::vector<varnel::ColorKernels> sets = {
-        varnel::ColorKernels{varnel::ChromaTermsPortable, varnel::ColorRowPortable,
-                             varnel::ColorRowHalfPortable, varnel::GreyRowPortable}};
+    std::vector<varnel::ColorKernels> sets = {varnel::ColorKernels{
+        varnel::ChromaTermsPortable, varnel::ColorRowPortable, varnel::ColorRowHalfPortable,
+        varnel::GreyRowPortable, varnel::ColorRowFullPortable}};
 #if defined(__x86_64__) || defined(__i386__)
     if (__builtin_cpu_supports("avx2")) {
         sets.push_back({varnel::ChromaTermsAvx2, varnel::ColorRowAvx2, varnel::ColorRowHalfAvx2,
-                        varnel::GreyRowAvx2});
+                        varnel::GreyRowAvx2, varnel::ColorRowFullAvx2});
     }
 #endif
     std::mt19937 random(3);
@@ -520,10 +521,11 @@ TEST(Differential, EveryColourKernelMatchesTheFormula) {
         const int32_t span = trial % 2 == 0 ? 600 : 2 * (53688 + 2048);
         for (int x = 0; x < kWidth + 32; ++x) {
             y[x] = static_cast<int32_t>(random() % span) - span / 2 + 128;
-            // Exact multiples of the divisions' denominators now and then.
-            cb[x] = trial % 3 == 0 ? 128 + 10000 * static_cast<int32_t>(random() % 3)
+            // Exact multiples of the divisions' denominators, of both signs, now and then.
+            cb[x] = trial % 3 == 0 ? 128 + 10000 * (static_cast<int32_t>(random() % 5) - 2)
                                    : static_cast<int32_t>(random() % span) - span / 2 + 128;
-            cr[x] = static_cast<int32_t>(random() % span) - span / 2 + 128;
+            cr[x] = trial % 3 == 1 ? 128 + 10000 * (static_cast<int32_t>(random() % 5) - 2)
+                                   : static_cast<int32_t>(random() % span) - span / 2 + 128;
         }
         for (int half = 0; half < 2; ++half) {
             std::vector<uint8_t> expected(3 * kWidth), grey(3 * kWidth);
@@ -547,6 +549,11 @@ TEST(Differential, EveryColourKernelMatchesTheFormula) {
                 (half ? set.color_row_half : set.color_row)(y.data(), red.data(), green.data(),
                                                             blue.data(), kWidth, out.data());
                 ASSERT_EQ(out, expected) << "trial " << trial << " half " << half;
+                if (!half) {
+                    std::fill(out.begin(), out.end(), 0);
+                    set.color_row_full(y.data(), cb.data(), cr.data(), kWidth, out.data());
+                    ASSERT_EQ(out, expected) << "trial " << trial << " full";
+                }
                 set.grey_row(y.data(), kWidth, out.data());
                 ASSERT_EQ(out, grey) << "trial " << trial;
             }
