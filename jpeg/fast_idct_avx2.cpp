@@ -10,14 +10,21 @@ namespace varnel {
 
 namespace {
 
-__attribute__((target("avx2"))) inline __m256i Quotients(__m256i sums, __m256d inverse,
-                                                         __m256i level) {
-    const __m256d low = _mm256_mul_pd(_mm256_cvtepi32_pd(_mm256_castsi256_si128(sums)), inverse);
-    const __m256d high =
-        _mm256_mul_pd(_mm256_cvtepi32_pd(_mm256_extracti128_si256(sums, 1)), inverse);
-    const __m256i quotients = _mm256_inserti128_si256(
-        _mm256_castsi128_si256(_mm256_cvttpd_epi32(low)), _mm256_cvttpd_epi32(high), 1);
-    return _mm256_add_epi32(quotients, level);
+// sum / 40000, truncated toward zero, plus the level, for eight 32-bit sums. The magnitude a
+// (up to 2^31, read unsigned) is divided as floor(a m / 2^47) with m = ceil(2^47 / 40000) =
+// 3518437209: m exceeds 2^47 / 40000 by less than 0.12, so a m / 2^47 exceeds a / 40000 by
+// less than 2^31 x 0.12 / 2^47 < 2e-6, while a / 40000 lies at least 1/40000 below the next
+// integer unless it is one; the floor is therefore floor(a / 40000). The product fits 64 bits.
+__attribute__((target("avx2"))) inline __m256i Quotients(__m256i sums, __m256i level) {
+    const __m256i multiplier = _mm256_set1_epi32(static_cast<int32_t>(3518437209u));
+    const __m256i magnitude = _mm256_abs_epi32(sums);
+    const __m256i even = _mm256_mul_epu32(magnitude, multiplier);
+    const __m256i odd = _mm256_mul_epu32(_mm256_srli_epi64(magnitude, 32), multiplier);
+    // Bits 47 and up of each product: the even lanes' at the bottom of their 64 bits, the odd
+    // lanes' in the top 32 bits shifted by 15.
+    const __m256i quotients =
+        _mm256_blend_epi32(_mm256_srli_epi64(even, 47), _mm256_srli_epi32(odd, 15), 0xAA);
+    return _mm256_add_epi32(_mm256_sign_epi32(quotients, sums), level);
 }
 
 __attribute__((target("avx2"))) inline __m256i PackedPair(int32_t first, int32_t second) {
@@ -135,11 +142,10 @@ __attribute__((target("avx2"))) void InverseDctAvx2(const IdctTables* tables, co
             }
         }
     }
-    const __m256d inverse = _mm256_set1_pd(kInverse40000);
     const __m256i shift = _mm256_set1_epi32(level);
     for (int y = 0; y < 8; ++y) {
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + y * stride),
-                            Quotients(sums[y], inverse, shift));
+                            Quotients(sums[y], shift));
     }
 }
 
