@@ -17,19 +17,19 @@ DWORD QueryDword(HKEY key, const WCHAR* name, DWORD fallback) {
     return value;
 }
 
-std::u16string QueryText(HKEY key, const WCHAR* name) {
+WideString QueryText(HKEY key, const WCHAR* name) {
     DWORD size = 0;
     DWORD type = 0;
     if (RegQueryValueExW(key, name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
         (type != REG_SZ && type != REG_EXPAND_SZ) || size < sizeof(WCHAR))
-        return std::u16string();
-    std::u16string text(size / sizeof(WCHAR), u'\0');
+        return WideString();
+    WideString text(size / sizeof(WCHAR), 0);
     if (RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(text.data()), &size) !=
         ERROR_SUCCESS)
-        return std::u16string();
+        return WideString();
     text.resize(size / sizeof(WCHAR));
-    size_t end = text.find(u'\0');
-    if (end != std::u16string::npos) text.resize(end);
+    size_t end = text.find(WCHAR{0});
+    if (end != WideString::npos) text.resize(end);
     return text;
 }
 
@@ -76,7 +76,7 @@ LSTATUS ReadTodayItems(std::vector<TodayItemRegistration>* items) {
 }
 
 LSTATUS WriteTodayItem(const TodayItemRegistration& item) {
-    std::u16string path = std::u16string(kItemsKey) + u"\\" + item.name;
+    WideString path = WideString(kItemsKey) + TEXT("\\") + item.name;
     WCHAR no_class[] = TEXT("");
     HKEY key = nullptr;
     LSTATUS status =
@@ -95,7 +95,7 @@ LSTATUS WriteTodayItem(const TodayItemRegistration& item) {
     return status;
 }
 
-LSTATUS DeleteTodayItem(const std::u16string& name) {
+LSTATUS DeleteTodayItem(const WideString& name) {
     HKEY list = nullptr;
     LSTATUS status = RegOpenKeyExW(HKEY_LOCAL_MACHINE, kItemsKey, 0, KEY_ALL_ACCESS, &list);
     if (status != ERROR_SUCCESS) return status;

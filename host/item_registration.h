@@ -9,9 +9,11 @@
 #include <string>
 #include <vector>
 
+#include "text.h"
+
 struct TodayItemRegistration {
-    std::u16string name;     // the subkey's name, also the item's name
-    std::u16string library;  // full path of the item's library
+    WideString name;     // the subkey's name, also the item's name
+    WideString library;  // full path of the item's library
     DWORD enabled;
     DWORD order;
     DWORD type;
@@ -26,4 +28,4 @@ LSTATUS ReadTodayItems(std::vector<TodayItemRegistration>* items);
 // Writes an item's registration, as an installer does.
 LSTATUS WriteTodayItem(const TodayItemRegistration& item);
 // Removes an item's registration; ERROR_FILE_NOT_FOUND when there is none.
-LSTATUS DeleteTodayItem(const std::u16string& name);
+LSTATUS DeleteTodayItem(const WideString& name);

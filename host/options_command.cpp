@@ -1,5 +1,5 @@
-// today-host options. The person's actions go into the layer's action queue before the dialog
-// opens, in the order a person would perform them:
+// today-host options: the command line gives the person's actions, in the order a person would
+// perform them:
 //   --path P     types P into the path field (1001)
 //   --browse P   presses the browse button (1002) and chooses P in the file-open dialog
 //   --mode M     chooses the placement in the combo box (1003)
@@ -14,19 +14,13 @@
 
 #include <cstdio>
 
+#include "host_platform.h"
 #include "item_registration.h"
+#include "options_dialog_driver.h"
 #include "pocketpc.h"
 #include "text.h"
-#include "win32/layer.h"
 
 namespace {
-
-const int kRemoveButton = 1000;
-const int kPathEdit = 1001;
-const int kBrowseButton = 1002;
-const int kModeCombo = 1003;
-const int kHeightEdit = 1004;
-const int kOptionsDialog = 500;  // IDD_TODAY_CUSTOM
 
 const char* Find(const std::map<std::string, std::string>& options, const char* name) {
     auto found = options.find(name);
@@ -38,10 +32,6 @@ int Usage(const std::string& message) {
     return 2;
 }
 
-bool Wide(const char* text, std::u16string* out) {
-    return Utf8ToWide(text, out);
-}
-
 // The item's library: --library, else the one its registration names, else the one built
 // with this host.
 std::string ItemLibrary(const std::map<std::string, std::string>& options) {
@@ -49,10 +39,10 @@ std::string ItemLibrary(const std::map<std::string, std::string>& options) {
     std::vector<TodayItemRegistration> items;
     if (ReadTodayItems(&items) == ERROR_SUCCESS) {
         for (const TodayItemRegistration& item : items) {
-            if (item.name == u"Lumetta") return WideToUtf8(item.library.c_str());
+            if (item.name == TEXT("Lumetta")) return WideToUtf8(item.library.c_str());
         }
     }
-    return TODAY_HOST_DEFAULT_ITEM;
+    return DefaultItemLibrary();
 }
 
 const char* AnswerName(int answer) {
@@ -72,12 +62,10 @@ const char* AnswerName(int answer) {
     }
 }
 
-void PrintMessageBoxes() {
-    for (int i = 0; i < Win32LayerMessageBoxCount(); ++i) {
-        Win32LayerMessageBox box = {};
-        if (!Win32LayerGetMessageBox(i, &box)) continue;
-        printf("Message box: %s\n", WideToUtf8(box.text).c_str());
-        printf("  caption: %s%s\n", WideToUtf8(box.caption).c_str(),
+void PrintMessageBoxes(const std::vector<ShownMessageBox>& boxes) {
+    for (const ShownMessageBox& box : boxes) {
+        printf("Message box: %s\n", box.text.c_str());
+        printf("  caption: %s%s\n", box.caption.c_str(),
                box.default_caption ? " (none given: the platform's default)" : "");
         printf("  type: 0x%02X, answered: %s\n", box.type, AnswerName(box.answer));
     }
@@ -98,26 +86,32 @@ bool ParseScreenSize(const std::string& text, int* width, int* height) {
 }  // namespace
 
 int RunOptionsCommand(const std::map<std::string, std::string>& options) {
-    bool remove = options.count("--remove") != 0;
-    bool yes = options.count("--yes") != 0;
-    if (yes && !remove) return Usage("--yes answers the removal's confirmation; give --remove");
-    int mode = -1;
+    OptionsActions actions = {};
+    actions.remove = options.count("--remove") != 0;
+    actions.yes = options.count("--yes") != 0;
+    if (actions.yes && !actions.remove)
+        return Usage("--yes answers the removal's confirmation; give --remove");
+    actions.mode = -1;
     if (const char* text = Find(options, "--mode")) {
         static const char* const kModes[] = {"stretch", "center", "tile"};
         for (int i = 0; i < 3; ++i) {
-            if (std::string(text) == kModes[i]) mode = i;
+            if (std::string(text) == kModes[i]) actions.mode = i;
         }
-        if (mode < 0)
+        if (actions.mode < 0)
             return Usage(std::string("--mode is stretch, center or tile, not '") + text + "'");
     }
-    std::u16string path, browse, height;
     const char* path_text = Find(options, "--path");
     const char* browse_text = Find(options, "--browse");
     const char* height_text = Find(options, "--height");
-    if ((path_text != nullptr && !Wide(path_text, &path)) ||
-        (browse_text != nullptr && !Wide(browse_text, &browse)) ||
-        (height_text != nullptr && !Wide(height_text, &height)))
+    actions.type_path = path_text != nullptr;
+    actions.browse = browse_text != nullptr;
+    actions.type_height = height_text != nullptr;
+    if ((path_text != nullptr && !Utf8ToWide(path_text, &actions.path)) ||
+        (browse_text != nullptr && !Utf8ToWide(browse_text, &actions.browse_path)) ||
+        (height_text != nullptr && !Utf8ToWide(height_text, &actions.height)))
         return Usage("the options' text is not valid UTF-8");
+    actions.person = !actions.type_path && !actions.browse && actions.mode < 0 &&
+                     !actions.type_height && !actions.remove;
     int screen_width = 240;
     int screen_height = 320;
     if (const char* screen = Find(options, "--screen")) {
@@ -125,11 +119,11 @@ int RunOptionsCommand(const std::map<std::string, std::string>& options) {
             return Usage(std::string("--screen wants WIDTHxHEIGHT (1 to 4096 each), not '") +
                          screen + "'");
     }
-    if (const char* registry = Find(options, "--registry")) Win32LayerSetRegistryPath(registry);
-    Win32LayerSetScreenSize(screen_width, screen_height);
+    UseRegistryFile(Find(options, "--registry"));
+    SetEmulatedScreenSize(screen_width, screen_height);
 
     std::string library_path = ItemLibrary(options);
-    std::u16string library;
+    WideString library;
     Utf8ToWide(library_path, &library);
     HMODULE module = LoadLibraryW(library.c_str());
     if (module == nullptr) {
@@ -146,44 +140,25 @@ int RunOptionsCommand(const std::map<std::string, std::string>& options) {
         return 1;
     }
 
-    Win32LayerClearActions();
-    Win32LayerClearMessageBoxes();
-    if (path_text != nullptr) Win32LayerQueueTypeText(kPathEdit, path.c_str());
-    if (browse_text != nullptr) {
-        Win32LayerQueuePressButton(kBrowseButton);
-        Win32LayerQueueChooseFile(browse.c_str());
-    }
-    if (mode >= 0) Win32LayerQueueChooseComboIndex(kModeCombo, mode);
-    if (height_text != nullptr) Win32LayerQueueTypeText(kHeightEdit, height.c_str());
-    if (remove) {
-        Win32LayerQueuePressButton(kRemoveButton);
-        Win32LayerQueueAnswerMessageBox(yes ? IDOK : IDCANCEL);
-        if (yes) Win32LayerQueueAnswerMessageBox(IDOK);
-    } else {
-        Win32LayerQueuePressButton(IDOK);
-        Win32LayerQueueAnswerMessageBox(IDOK);  // a warning, if one comes, is read and closed
-    }
-
-    INT_PTR result =
-        DialogBoxParamW(module, MAKEINTRESOURCEW(kOptionsDialog), nullptr, procedure, 0);
-    bool stayed_open = Win32LayerDialogStayedOpen() != FALSE;
-    int pending = Win32LayerPendingActionCount();
-    PrintMessageBoxes();
+    OptionsOutcome outcome = {};
+    DriveOptionsDialog(module, procedure, actions, &outcome);
+    PrintMessageBoxes(outcome.message_boxes);
     int status = 0;
-    if (stayed_open) {
+    if (outcome.stayed_open) {
         printf("Dialog stayed open: nothing more to do\n");
         status = 1;
-    } else if (result == -1) {
+    } else if (outcome.result == -1) {
         printf("Dialog could not be opened\n");
         status = 1;
     } else {
-        printf("Dialog closed with result %ld\n", static_cast<long>(result));
+        printf("Dialog closed with result %ld\n", static_cast<long>(outcome.result));
     }
-    // Actions left over mean that the dialog ended before the person was done.
-    if (pending > 0 && !(pending == 1 && !remove && !stayed_open)) {
+    // Actions left over mean that the dialog ended before the person was done; the warning's
+    // answer is left over whenever no warning came.
+    int pending = outcome.pending;
+    if (pending > 0 && !(pending == 1 && !actions.remove && !outcome.stayed_open)) {
         printf("%d action%s not performed\n", pending, pending == 1 ? "" : "s");
     }
-    Win32LayerClearActions();
     FreeLibrary(module);
     return status;
 }

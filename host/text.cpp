@@ -1,6 +1,6 @@
 #include "text.h"
 
-bool Utf8ToWide(const std::string& text, std::u16string* out) {
+bool Utf8ToWide(const std::string& text, WideString* out) {
     out->clear();
     if (text.empty()) return true;
     int length = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(),
@@ -18,4 +18,13 @@ std::string WideToUtf8(const WCHAR* text) {
     WideCharToMultiByte(CP_UTF8, 0, text, -1, out.data(), length, nullptr, nullptr);
     out.resize(static_cast<size_t>(length - 1));
     return out;
+}
+
+std::filesystem::path PathFromUtf8(const std::string& text) {
+    return std::filesystem::path(std::u8string(text.begin(), text.end()));
+}
+
+std::string PathToUtf8(const std::filesystem::path& path) {
+    std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
 }

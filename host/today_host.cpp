@@ -1,6 +1,7 @@
-// today-host: a stand-in for the Pocket PC Today host, for trying Today items on Linux. It
-// registers and unregisters an item as an installer does, writes the picture item's settings,
-// and renders the Today screen to a PNG file.
+// today-host: a stand-in for the Pocket PC Today host, for trying Today items on Linux (on the
+// Win32-subset layer) and on Windows. It registers and unregisters an item as an installer does,
+// writes the picture item's settings, renders the Today screen to a PNG file and works the
+// item's options dialog.
 #include <windows.h>
 
 #include <algorithm>
@@ -12,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "host_platform.h"
 #include "item_registration.h"
 #include "options_command.h"
 #include "picture_settings.h"
@@ -19,7 +21,6 @@
 #include "registry_status.h"
 #include "text.h"
 #include "today_screen.h"
-#include "win32/layer.h"
 
 namespace {
 
@@ -28,7 +29,8 @@ const char kItemName[] = "Lumetta";
 struct Command {
     const char* name;
     const char* summary;
-    const char* usage;                 // the options, for --help
+    const char* usage;                 // the options, for --help, up to --registry's text
+    const char* notes;                 // what --help says after the options
     std::vector<const char*> options;  // the options it takes, each with a value
     int (*run)(const std::map<std::string, std::string>& options);
     std::vector<const char*> flags = {};  // the options it takes without a value
@@ -60,18 +62,18 @@ const char* Option(const std::map<std::string, std::string>& options, const char
     return found == options.end() ? nullptr : found->second.c_str();
 }
 
-// Every command takes --registry: the registry database file to use instead of the layer's
-// default.
+// Every command takes --registry: on Linux the registry database file to use instead of the
+// layer's default.
 void UseRegistry(const std::map<std::string, std::string>& options) {
-    if (const char* registry = Option(options, "--registry")) Win32LayerSetRegistryPath(registry);
+    UseRegistryFile(Option(options, "--registry"));
 }
 
 int RunInstall(const std::map<std::string, std::string>& options) {
     UseRegistry(options);
     const char* library = Option(options, "--library");
-    std::string library_path = library != nullptr ? library : TODAY_HOST_DEFAULT_ITEM;
+    std::string library_path = library != nullptr ? library : DefaultItemLibrary();
     std::error_code failure;
-    std::filesystem::path absolute = std::filesystem::absolute(library_path, failure);
+    std::filesystem::path absolute = std::filesystem::absolute(PathFromUtf8(library_path), failure);
     if (failure || !std::filesystem::is_regular_file(absolute, failure))
         return UsageError("install", "no library at '" + library_path + "'");
     long order = 100;
@@ -80,7 +82,7 @@ int RunInstall(const std::map<std::string, std::string>& options) {
             return UsageError("install", std::string("--order wants a number, not '") + text + "'");
     }
     TodayItemRegistration item;
-    if (!Utf8ToWide(kItemName, &item.name) || !Utf8ToWide(absolute.string(), &item.library))
+    if (!Utf8ToWide(kItemName, &item.name) || !Utf8ToWide(PathToUtf8(absolute), &item.library))
         return UsageError("install", "the library path is not valid UTF-8");
     if (item.library.size() >= MAX_PATH)
         return UsageError("install", "the library path is longer than 259 characters");
@@ -92,13 +94,13 @@ int RunInstall(const std::map<std::string, std::string>& options) {
     LSTATUS status = WriteTodayItem(item);
     if (status != ERROR_SUCCESS)
         return Fail("cannot write the registration (" + RegistryStatusText(status) + ")");
-    printf("Registered Today item %s: %s\n", kItemName, absolute.c_str());
+    printf("Registered Today item %s: %s\n", kItemName, PathToUtf8(absolute).c_str());
     return 0;
 }
 
 int RunUninstall(const std::map<std::string, std::string>& options) {
     UseRegistry(options);
-    std::u16string name;
+    WideString name;
     Utf8ToWide(kItemName, &name);
     LSTATUS status = DeleteTodayItem(name);
     if (status == ERROR_FILE_NOT_FOUND) {
@@ -134,13 +136,13 @@ int RunSet(const std::map<std::string, std::string>& options) {
         return UsageError("set", std::string("--height wants a number of pixels from 1 to 10000, "
                                              "not '") +
                                      height + "'");
-    std::u16string new_path;
+    WideString new_path;
     if (path != nullptr) {
         std::error_code failure;
-        std::filesystem::path absolute = std::filesystem::absolute(path, failure);
+        std::filesystem::path absolute = std::filesystem::absolute(PathFromUtf8(path), failure);
         if (failure || !std::filesystem::exists(absolute, failure))
             return UsageError("set", std::string("no file at '") + path + "'");
-        if (!Utf8ToWide(absolute.string(), &new_path))
+        if (!Utf8ToWide(PathToUtf8(absolute), &new_path))
             return UsageError("set", "the path is not valid UTF-8");
         if (new_path.size() >= MAX_PATH)
             return UsageError("set", "the path is longer than 259 characters");
@@ -190,10 +192,18 @@ int RunShow(const std::map<std::string, std::string>& options) {
                                                   "not '") +
                                           screen + "'");
     }
+    long hold = 0;
+    if (const char* text = Option(options, "--hold")) {
+        if (!ParseInt(text, 0, 3600, &hold))
+            return UsageError("show", std::string("--hold wants a number of seconds from 0 to "
+                                                  "3600, not '") +
+                                          text + "'");
+    }
     UseRegistry(options);
     TodayScreen screen;
     std::string error;
-    if (!RenderTodayScreen(width, height, &screen, &error)) return Fail(error);
+    if (!RenderTodayScreen(width, height, static_cast<int>(hold), &screen, &error))
+        return Fail(error);
     for (const std::string& warning : screen.warnings)
         fprintf(stderr, "today-host: %s\n", warning.c_str());
     if (!WritePng(out, width, height, screen.pixels, &error)) return Fail(error);
@@ -202,18 +212,30 @@ int RunShow(const std::map<std::string, std::string>& options) {
     return 0;
 }
 
+// The show command's options: --hold only where a screen shows the host's window.
+#ifdef _WIN32
+#define SHOW_HOLD_OPTION "--hold",
+#define SHOW_HOLD_USAGE \
+    "  --hold SECONDS    leave the Today screen shown for that long after writing\n"
+#else
+#define SHOW_HOLD_OPTION
+#define SHOW_HOLD_USAGE
+#endif
+
 const std::vector<Command>& Commands() {
     static const std::vector<Command> commands = {
         {"install",
          "register the picture item with the Today host",
          "  --library PATH   the item's library (default: the one built with this host)\n"
          "  --order N        its place in the list (default 100)\n"
-         "  --registry FILE  the registry database to use\n",
+         "  --registry FILE  ",
+         "",
          {"--library", "--order", "--registry"},
          RunInstall},
         {"uninstall",
          "remove the picture item's registration",
-         "  --registry FILE  the registry database to use\n",
+         "  --registry FILE  ",
+         "",
          {"--registry"},
          RunUninstall},
         {"set",
@@ -221,18 +243,20 @@ const std::vector<Command>& Commands() {
          "  --path FILE                   the picture: a .bmp file, or a .jpg/.jpeg file\n"
          "  --mode stretch|center|tile    how the picture is placed in the item\n"
          "  --height N                    the item's height in pixels (1 to 10000)\n"
-         "  --registry FILE               the registry database to use\n"
+         "  --registry FILE               ",
          "Settings not given keep their stored values.\n",
          {"--path", "--mode", "--height", "--registry"},
          RunSet},
         {"show",
          "render the Today screen with every enabled item to a PNG file",
          "  --out FILE        the PNG file to write (required)\n"
-         "  --screen WxH      the screen size in pixels (default 240x320)\n"
-         "  --registry FILE   the registry database to use\n",
-         {"--out", "--screen", "--registry"},
+         "  --screen WxH      the screen size in pixels (default 240x320)\n" SHOW_HOLD_USAGE
+         "  --registry FILE   ",
+         "",
+         {"--out", "--screen", SHOW_HOLD_OPTION "--registry"},
          RunShow},
-        {"options", "open the picture item's options dialog and work it as a person would",
+        {"options",
+         "open the picture item's options dialog and work it as a person would",
          "  --path FILE                   type FILE into the picture field\n"
          "  --browse FILE                 press the browse button and choose FILE\n"
          "  --mode stretch|center|tile    choose the placement\n"
@@ -241,8 +265,9 @@ const std::vector<Command>& Commands() {
          "  --yes                         confirm the removal (otherwise it is cancelled)\n"
          "  --screen WxH                  the screen size in pixels (default 240x320)\n"
          "  --library PATH                the item's library (default: the registered one)\n"
-         "  --registry FILE               the registry database to use\n"
-         "Prints every message box met; fails when the dialog stays open.\n",
+         "  --registry FILE               ",
+         "Without actions the dialog waits for a person (Enter is the shell's OK, Escape\n"
+         "leaves). Prints every message box met; fails when the dialog stays open.\n",
          {"--path", "--browse", "--mode", "--height", "--screen", "--library", "--registry"},
          RunOptionsCommand,
          {"--remove", "--yes"}},
@@ -260,18 +285,25 @@ void PrintUsage(FILE* stream) {
 }
 
 void PrintCommandUsage(const Command& command) {
-    printf("Usage: today-host %s [OPTIONS]\n%c%s.\n\nOptions:\n%s", command.name,
-           command.summary[0] - ('a' - 'A'), command.summary + 1, command.usage);
+    printf("Usage: today-host %s [OPTIONS]\n%c%s.\n\nOptions:\n%s%s\n%s", command.name,
+           command.summary[0] - ('a' - 'A'), command.summary + 1, command.usage,
+           kRegistryOptionHelp, command.notes);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+#ifdef _WIN32
+    // Texts are printed in UTF-8 (on a console too).
+    SetConsoleOutputCP(CP_UTF8);
+#endif
+    const std::vector<std::string> arguments = Utf8Arguments(argc, argv);
+    argc = static_cast<int>(arguments.size());
     if (argc < 2) {
         PrintUsage(stderr);
         return 2;
     }
-    std::string name = argv[1];
+    std::string name = arguments[1];
     if (name == "--help" || name == "-h" || name == "help") {
         PrintUsage(stdout);
         return 0;
@@ -287,7 +319,7 @@ int main(int argc, char** argv) {
     }
     std::map<std::string, std::string> options;
     for (int i = 2; i < argc; ++i) {
-        std::string argument = argv[i];
+        std::string argument = arguments[i];
         if (argument == "--help" || argument == "-h") {
             PrintCommandUsage(*command);
             return 0;
@@ -311,7 +343,7 @@ int main(int argc, char** argv) {
         if (!known) return UsageError(command->name, "unknown argument '" + argument + "'");
         if (!has_value) {
             if (i + 1 >= argc) return UsageError(command->name, argument + " needs a value");
-            value = argv[++i];
+            value = arguments[++i];
         }
         options[argument] = value;
     }

@@ -7,8 +7,8 @@
 #include "item_registration.h"
 #include "pocketpc.h"
 #include "registry_status.h"
+#include "host_platform.h"
 #include "text.h"
-#include "win32/layer.h"
 
 namespace {
 
@@ -97,12 +97,13 @@ int ShowItem(LoadedItem* item, HDC screen_dc, int screen_width, int y, int scree
 
 }  // namespace
 
-bool RenderTodayScreen(int width, int height, TodayScreen* screen, std::string* error) {
+bool RenderTodayScreen(int width, int height, int hold_seconds, TodayScreen* screen,
+                       std::string* error) {
     screen->width = width;
     screen->height = height;
     screen->items_shown = 0;
     screen->warnings.clear();
-    Win32LayerSetScreenSize(width, height);
+    SetEmulatedScreenSize(width, height);
 
     std::vector<TodayItemRegistration> registrations;
     LSTATUS status = ReadTodayItems(&registrations);
@@ -144,15 +145,10 @@ bool RenderTodayScreen(int width, int height, TodayScreen* screen, std::string* 
         ++screen->items_shown;
     }
 
-    int read_width = 0;
-    int read_height = 0;
-    bool read = Win32LayerReadBitmap(screen_bitmap, &read_width, &read_height, nullptr) &&
-                read_width == width && read_height == height;
-    if (read) {
-        screen->pixels.assign(static_cast<size_t>(width) * static_cast<size_t>(height), 0);
-        read =
-            Win32LayerReadBitmap(screen_bitmap, &read_width, &read_height, screen->pixels.data());
-    }
+    // The bitmap is read once it is out of the device context, as GetDIBits wants.
+    SelectObject(screen_dc, screen_dc_bitmap);
+    bool read = ReadBitmapPixels(screen_bitmap, width, height, &screen->pixels);
+    if (hold_seconds > 0) KeepOnScreen(host, hold_seconds);
 
     // Close down as the host does when it leaves the Today screen.
     for (LoadedItem& item : items) {
@@ -160,7 +156,6 @@ bool RenderTodayScreen(int width, int height, TodayScreen* screen, std::string* 
                      reinterpret_cast<WPARAM>(&item.record), 0);
         DestroyWindow(item.record.hwndCustom);
     }
-    SelectObject(screen_dc, screen_dc_bitmap);
     DeleteObject(screen_bitmap);
     DeleteDC(screen_dc);
     ReleaseDC(host, host_dc);

@@ -15,6 +15,8 @@ struct TodayScreen {
     std::vector<std::string> warnings;  // items that could not be shown, and why
 };
 
-// Renders the screen of the given size from the registry's item list. False, with the reason,
+// Renders the screen of the given size from the registry's item list, then leaves the host
+// window on the screen for hold_seconds (for a person or a screenshot). False, with the reason,
 // when the screen itself cannot be made.
-bool RenderTodayScreen(int width, int height, TodayScreen* screen, std::string* error);
+bool RenderTodayScreen(int width, int height, int hold_seconds, TodayScreen* screen,
+                       std::string* error);
