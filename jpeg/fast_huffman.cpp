@@ -90,14 +90,31 @@ void BuildFastHuffman(FastHuffman* fast, const HuffmanTable* table) {
         if (fast->max_length < 1 || fast->max_length > 16) fast->max_length = 16;
     }
 
-    constexpr int32_t kSpare = 16 - kLookaheadBits;
-    for (uint32_t prefix = 0; prefix < (1u << kLookaheadBits); ++prefix) {
-        // A result that takes no more bits than the lookahead does not depend on the rest.
-        const uint32_t entry = defined ? SearchCode(fast, prefix << kSpare) : 0;
-        const int32_t length = static_cast<int32_t>(entry >> 8);
-        fast->lookup[prefix] =
-            length <= kLookaheadBits ? static_cast<uint16_t>(entry) : kLongerCode;
+    // The lookup holds what SearchCode gives for each lookahead string where that takes no
+    // more bits than the lookahead. A string that starts with no code of up to kLookaheadBits
+    // bits matches nothing (symbol 0 after the longest code's length) or needs the search.
+    // The codes are painted from the last entry to the first, so that where a string starts
+    // with several, the first in entry order, which the search meets first, stays.
+    uint16_t unmatched = 0;  // an undefined table: symbol 0 after no bits
+    if (defined) {
+        unmatched = fast->max_length <= kLookaheadBits
+                        ? static_cast<uint16_t>(fast->max_length << 8)
+                        : kLongerCode;
+    }
+    for (uint16_t& entry : fast->lookup) entry = unmatched;
+    for (int32_t k = defined ? table->count - 1 : -1; k >= 0; --k) {
+        const int32_t length = table->sizes[k];
+        const int32_t code = table->codes[k];
+        // Codes past the end of their length (an oversubscribed table) match nothing.
+        if (length < 1 || length > kLookaheadBits || code < 0 || code >= (1 << length)) continue;
+        const int32_t spare = kLookaheadBits - length;
+        const auto entry = static_cast<uint16_t>(length << 8 | (table->values[k] & 0xFF));
+        for (int32_t j = 0; j < (1 << spare); ++j) fast->lookup[(code << spare) + j] = entry;
+    }
 
+    for (uint32_t prefix = 0; prefix < (1u << kLookaheadBits); ++prefix) {
+        const uint32_t entry = fast->lookup[prefix];
+        const int32_t length = entry == kLongerCode ? 16 : static_cast<int32_t>(entry >> 8);
         FastHuffman::Combined combined{0, 0, kSearchNeeded};
         const int32_t rs = static_cast<int32_t>(entry & 0xFF);
         const int32_t size = rs & 15;

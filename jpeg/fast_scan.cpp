@@ -121,10 +121,19 @@ bool DecodeScanToRows(JpegDecoder* decoder, uint8_t* rows, int64_t stride) {
     BuildIdctTables(&work->idct);
     for (int32_t i = 0; i < count; ++i) {
         const ScanComponent& scan = decoder->scan_components[i];
-        BuildFastHuffman(&work->huffman[2 * i], &decoder->huffman[0][scan.td]);
-        BuildFastHuffman(&work->huffman[2 * i + 1], &decoder->huffman[1][scan.ta]);
+        const HuffmanTable* dc = &decoder->huffman[0][scan.td];
+        const HuffmanTable* ac = &decoder->huffman[1][scan.ta];
         components[i].dc = &work->huffman[2 * i];
         components[i].ac = &work->huffman[2 * i + 1];
+        // Components that share a table (the two chroma ones, as a rule) share its lookup.
+        for (int32_t j = 0; j < i; ++j) {
+            if (components[j].dc->table == dc) components[i].dc = components[j].dc;
+            if (components[j].ac->table == ac) components[i].ac = components[j].ac;
+        }
+        if (components[i].dc == &work->huffman[2 * i]) BuildFastHuffman(&work->huffman[2 * i], dc);
+        if (components[i].ac == &work->huffman[2 * i + 1]) {
+            BuildFastHuffman(&work->huffman[2 * i + 1], ac);
+        }
         components[i].quant = decoder->quant[decoder->frame_components[i].tq];
     }
     // The reference's coefficient array starts zero and carries over from block to block.

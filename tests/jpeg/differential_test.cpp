@@ -17,6 +17,7 @@
 #include "differential_decode.h"
 #include "encoded_files.h"
 #include "fast_color.h"
+#include "fast_huffman.h"
 #include "fast_idct.h"
 #include "jpeg_decoder.h"
 #include "load_jpeg_kernels.h"
@@ -414,6 +415,50 @@ TEST(Differential, FuzzRegressionFilesDecodeAlike) {
         EXPECT_EQ(Differs(testfiles::ReadBytes(entry.path())), "") << entry.path();
     }
     EXPECT_GT(files, 0);
+}
+
+// The lookahead tables give, for every string of lookahead bits, what the search gives for
+// the strings that start with it, on tables with odd, oversubscribed and crowded code counts:
+// symbol and bits taken where they fit, otherwise a referral to the search.
+TEST(Differential, LookaheadTablesAgreeWithTheSearch) {
+    std::mt19937 random(5);
+    auto fast = std::make_unique<varnel::FastHuffman>();
+    for (int trial = 0; trial < 300; ++trial) {
+        Bytes counts(16);
+        int total = 0;
+        const int longest = 1 + static_cast<int>(random() % 16);
+        for (int length = 0; length < longest; ++length) {
+            const int kind = static_cast<int>(random() % 4);
+            counts[length] = static_cast<uint8_t>(kind == 0 ? 0 : random() % (kind == 3 ? 9 : 4));
+            if (trial % 10 == 0 && length == static_cast<int>(random() % 10)) counts[length] = 255;
+            total += counts[length];
+        }
+        Bytes bytes = {0xFF, 0xD8, 0xFF, 0xC4};
+        const int length_field = 2 + 1 + 16 + total;
+        bytes.push_back(static_cast<uint8_t>(length_field >> 8));
+        bytes.push_back(static_cast<uint8_t>(length_field & 0xFF));
+        bytes.push_back(0x10);
+        bytes.insert(bytes.end(), counts.begin(), counts.end());
+        for (int k = 0; k < total; ++k) bytes.push_back(static_cast<uint8_t>(random()));
+        bytes.insert(bytes.end(), {0xFF, 0xD9});
+
+        varnel::JpegDecoder decoder;
+        varnel::ConstructDecoder(&decoder);
+        varnel::Attach(&decoder, bytes.data(), static_cast<int32_t>(bytes.size()));
+        varnel::BuildFastHuffman(fast.get(), &decoder.huffman[1][0]);
+        for (uint32_t prefix = 0; prefix < (1u << varnel::kLookaheadBits); ++prefix) {
+            const uint32_t rest = static_cast<uint32_t>(random()) >> (16 + varnel::kLookaheadBits);
+            const uint32_t window = prefix << (16 - varnel::kLookaheadBits) | rest;
+            const uint32_t searched = varnel::SearchCode(fast.get(), window);
+            const uint32_t looked_up = fast->lookup[prefix];
+            if ((searched >> 8) > static_cast<uint32_t>(varnel::kLookaheadBits)) {
+                ASSERT_EQ(looked_up, varnel::kLongerCode) << "trial " << trial << " " << prefix;
+            } else {
+                ASSERT_EQ(looked_up, searched) << "trial " << trial << " prefix " << prefix;
+            }
+        }
+        varnel::DestroyDecoder(&decoder);
+    }
 }
 
 // Runs every inverse-DCT kernel this machine can run against InverseDCT (which reads
