@@ -1,6 +1,12 @@
 // varnel-decode: decodes a JPEG file with LoadJpeg and writes the bitmap it returns as a
-// Windows bitmap file, or prints what the header parse of a JPEG file found.
+// Windows bitmap file, or prints what the header parse of a JPEG file found. File names are
+// UTF-8 inside; on Windows they come from the UTF-16 command line and reach the files through the
+// wide-character calls, so that any name works.
 #include <windows.h>
+#ifdef _WIN32
+// After windows.h, which it builds on.
+#include <shellapi.h>
+#endif
 
 #include <cerrno>
 #include <cstdio>
@@ -38,8 +44,40 @@ std::u16string ToUtf16(const char* text) {
     return wide;
 }
 
+#ifdef _WIN32
+std::wstring WidePath(const std::string& path) {
+    const std::u16string wide = ToUtf16(path.c_str());
+    return std::wstring(wide.begin(), wide.end());
+}
+#endif
+
+std::FILE* OpenFile(const std::string& path, const char* mode) {
+#ifdef _WIN32
+    const std::wstring wide_mode(mode, mode + std::strlen(mode));
+    return _wfopen(WidePath(path).c_str(), wide_mode.c_str());
+#else
+    return std::fopen(path.c_str(), mode);
+#endif
+}
+
+int RenameFile(const std::string& from, const std::string& to) {
+#ifdef _WIN32
+    return _wrename(WidePath(from).c_str(), WidePath(to).c_str());
+#else
+    return std::rename(from.c_str(), to.c_str());
+#endif
+}
+
+void RemoveFile(const std::string& path) {
+#ifdef _WIN32
+    _wremove(WidePath(path).c_str());
+#else
+    std::remove(path.c_str());
+#endif
+}
+
 bool ReadWholeFile(const char* path, std::vector<uint8_t>* bytes) {
-    std::FILE* file = std::fopen(path, "rb");
+    std::FILE* file = OpenFile(path, "rb");
     if (file == nullptr) return false;
     uint8_t chunk[65536];
     size_t got = 0;
@@ -66,13 +104,13 @@ void PutLe32(std::vector<uint8_t>* out, uint32_t value) {
 bool WriteFileAtomically(const std::string& path, const std::vector<uint8_t>& head,
                          const uint8_t* bits, size_t bits_size) {
     const std::string temporary = path + ".partial";
-    std::FILE* file = std::fopen(temporary.c_str(), "wb");
+    std::FILE* file = OpenFile(temporary, "wb");
     if (file == nullptr) return false;
     bool ok = std::fwrite(head.data(), 1, head.size(), file) == head.size() &&
               (bits_size == 0 || std::fwrite(bits, 1, bits_size, file) == bits_size);
     ok = (std::fclose(file) == 0) && ok;
-    if (ok) ok = std::rename(temporary.c_str(), path.c_str()) == 0;
-    if (!ok) std::remove(temporary.c_str());
+    if (ok) ok = RenameFile(temporary, path) == 0;
+    if (!ok) RemoveFile(temporary);
     return ok;
 }
 
@@ -81,7 +119,7 @@ int Decode(const char* in_path, const char* out_path) {
     POINT size{0, 0};
     HBITMAP bitmap = LoadJpeg(nullptr, reinterpret_cast<const WCHAR*>(path.c_str()), &size);
     if (bitmap == nullptr) {
-        std::FILE* probe = std::fopen(in_path, "rb");
+        std::FILE* probe = OpenFile(in_path, "rb");
         if (probe == nullptr) {
             std::fprintf(stderr, "varnel-decode: cannot open '%s': %s\n", in_path,
                          std::strerror(errno));
@@ -115,9 +153,8 @@ int Decode(const char* in_path, const char* out_path) {
     const auto* header_bytes = reinterpret_cast<const uint8_t*>(&info);
     head.insert(head.end(), header_bytes, header_bytes + sizeof(BITMAPINFOHEADER));
 
-    const bool written = WriteFileAtomically(out_path, head,
-                                             static_cast<const uint8_t*>(section.dsBm.bmBits),
-                                             bits_size);
+    const bool written = WriteFileAtomically(
+        out_path, head, static_cast<const uint8_t*>(section.dsBm.bmBits), bits_size);
     DeleteObject(bitmap);
     if (!written) {
         std::fprintf(stderr, "varnel-decode: cannot write '%s': %s\n", out_path,
@@ -170,22 +207,20 @@ int Info(const char* in_path) {
     std::printf("size: %d x %d\n", decoder.width, decoder.height);
     std::printf("precision: %d bits\n", decoder.precision);
     std::printf("components: %d\n", decoder.component_count);
-    const int32_t listed = decoder.component_count == 1 || decoder.component_count == 3
-                               ? decoder.component_count
-                               : 0;
+    const int32_t listed =
+        decoder.component_count == 1 || decoder.component_count == 3 ? decoder.component_count : 0;
     for (int32_t i = 0; i < listed; ++i) {
         const varnel::FrameComponent& frame = decoder.frame_components[i];
-        std::printf("  component %d: id %u, sampling %d x %d, quantisation table %d", i,
-                    frame.id, frame.h, frame.v, frame.tq);
+        std::printf("  component %d: id %u, sampling %d x %d, quantisation table %d", i, frame.id,
+                    frame.h, frame.v, frame.tq);
         if (i < decoder.scan_component_count && i < 3) {
             const varnel::ScanComponent& scan = decoder.scan_components[i];
-            std::printf(", scan selector %u, DC table %d, AC table %d", scan.cs, scan.td,
-                        scan.ta);
+            std::printf(", scan selector %u, DC table %d, AC table %d", scan.cs, scan.td, scan.ta);
         }
         std::printf("\n");
     }
-    std::printf("scan: %u components, Ss %u, Se %u, Ah %u, Al %u\n",
-                decoder.scan_component_count, decoder.ss, decoder.se, decoder.ah, decoder.al);
+    std::printf("scan: %u components, Ss %u, Se %u, Ah %u, Al %u\n", decoder.scan_component_count,
+                decoder.ss, decoder.se, decoder.ah, decoder.al);
     std::printf("restart interval: %d\n", decoder.restart_interval);
     if (decoder.app0_kind == 1) {
         std::printf("JFIF: version %u.%02u, density units %d, density %d x %d, thumbnail %d x %d\n",
@@ -217,15 +252,43 @@ int Info(const char* in_path) {
     return 0;
 }
 
+// The arguments in UTF-8.
+std::vector<std::string> Arguments(int argc, char** argv) {
+#ifdef _WIN32
+    int count = 0;
+    LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (wide != nullptr) {
+        std::vector<std::string> arguments;
+        for (int i = 0; i < count; ++i) {
+            const int length =
+                WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, nullptr, 0, nullptr, nullptr);
+            std::string argument(static_cast<size_t>(length > 0 ? length : 1), '\0');
+            WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, argument.data(), length, nullptr, nullptr);
+            argument.pop_back();  // the terminator
+            arguments.push_back(argument);
+        }
+        LocalFree(wide);
+        return arguments;
+    }
+#endif
+    return std::vector<std::string>(argv, argv + argc);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+#ifdef _WIN32
+    SetConsoleOutputCP(CP_UTF8);  // names are printed in UTF-8
+#endif
+    const std::vector<std::string> arguments = Arguments(argc, argv);
+    const size_t count = arguments.size();
+    if (count == 2 && (arguments[1] == "--help" || arguments[1] == "-h")) {
         std::fputs(kUsage, stdout);
         return 0;
     }
-    if (argc == 3 && std::strcmp(argv[1], "--info") == 0) return Info(argv[2]);
-    if (argc == 3 && argv[1][0] != '-' && argv[2][0] != '-') return Decode(argv[1], argv[2]);
+    if (count == 3 && arguments[1] == "--info") return Info(arguments[2].c_str());
+    if (count == 3 && arguments[1][0] != '-' && arguments[2][0] != '-')
+        return Decode(arguments[1].c_str(), arguments[2].c_str());
     std::fputs(kUsage, stderr);
     return 2;
 }
