@@ -86,11 +86,17 @@ const char* const kOptions[] = {
     "-grayscale -quality 3 -baseline -restart 2B",
 };
 
-// A file of each setting at a size that ends inside a block and inside an MCU.
+// A file of each setting at a size that ends inside a block and inside an MCU, and for
+// every fifth setting one wide enough for the fast path to decode its MCU rows in several
+// strips.
 std::vector<Bytes> SmallFiles() {
     std::vector<Bytes> files;
+    int n = 0;
     for (const char* options : kOptions) {
         Bytes file = Encode(37, 21, options);
+        if (!file.empty()) files.push_back(std::move(file));
+        if (n++ % 5 != 0) continue;
+        file = Encode(1601, 3, options);
         if (!file.empty()) files.push_back(std::move(file));
     }
     return files;
@@ -108,7 +114,8 @@ size_t ScanStart(const Bytes& file) {
 
 TEST(Differential, EncodedFilesOfEverySettingAndOddSizesDecodeAlike) {
     Findings findings;
-    const int sizes[][2] = {{1, 1}, {9, 7}, {16, 16}, {17, 33}, {63, 5}, {70, 47}};
+    // The last is wider than a strip of the fast path's MCU rows.
+    const int sizes[][2] = {{1, 1}, {9, 7}, {16, 16}, {17, 33}, {63, 5}, {70, 47}, {1601, 9}};
     for (const char* options : kOptions) {
         for (const auto& size : sizes) {
             const Bytes file = Encode(size[0], size[1], options);
