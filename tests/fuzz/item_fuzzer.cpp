@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "bmp_decode.h"
@@ -119,6 +120,14 @@ void StoreValue(HKEY key, const char16_t* name, uint8_t form, DWORD type, const 
             const DWORD raw_type = source->Next() % 5;
             std::vector<uint8_t> raw(source->Next() % 8 == 0 ? 600 : source->Next() % 16);
             for (uint8_t& byte : raw) byte = source->Next();
+            if (std::u16string_view(name) == u"Height") {
+                // A window is as tall as this; a tall one only costs time in proportion (a
+                // million rows take minutes here). The bytes replace the low bytes of the
+                // height held before, so positive heights are kept below 1024.
+                if (raw.size() >= 2) raw[1] &= 0x03;
+                if (raw.size() == 3) raw[2] = 0;
+                if (raw.size() == 4 && raw[3] < 0x80) raw[2] = raw[3] = 0;
+            }
             RegSetValueExW(key, wide, 0, raw_type, raw.data(), static_cast<DWORD>(raw.size()));
             break;
         }
