@@ -580,7 +580,9 @@ TEST(Differential, EveryColourKernelMatchesTheFormula) {
     constexpr int kWidth = 77;
     for (int trial = 0; trial < 400; ++trial) {
         std::vector<int32_t> y(kWidth + 32), cb(kWidth + 32), cr(kWidth + 32);
-        const int32_t span = trial % 2 == 0 ? 600 : 2 * (53688 + 2048);
+        // Picture-like values, the whole range, or picture-like values with rare extremes.
+        const int32_t span = trial % 3 == 1 ? 2 * (53688 + 2048) : 600;
+        const bool outliers = trial % 3 == 2;
         for (int x = 0; x < kWidth + 32; ++x) {
             y[x] = static_cast<int32_t>(random() % span) - span / 2 + 128;
             // Exact multiples of the divisions' denominators, of both signs, now and then.
@@ -588,6 +590,14 @@ TEST(Differential, EveryColourKernelMatchesTheFormula) {
                                    : static_cast<int32_t>(random() % span) - span / 2 + 128;
             cr[x] = trial % 3 == 1 ? 128 + 10000 * (static_cast<int32_t>(random() % 5) - 2)
                                    : static_cast<int32_t>(random() % span) - span / 2 + 128;
+            if (outliers && random() % 23 == 0) {
+                // An extreme chroma value with a Y that brings red or blue back into 0..255.
+                const int32_t d = static_cast<int32_t>(random() % (2 * 55000)) - 55000;
+                const bool red = random() % 2 == 0;
+                (red ? cr[x] : cb[x]) = 128 + d;
+                y[x] = 128 - (red ? 14020 : 17718) * d / 10000 +
+                       static_cast<int32_t>(random() % 64) - 32;
+            }
         }
         for (int half = 0; half < 2; ++half) {
             std::vector<uint8_t> expected(3 * kWidth), grey(3 * kWidth);
