@@ -44,7 +44,7 @@ for target in "${targets[@]}"; do
     log="$work/logs/$target.log"
     ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
     UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-        nice -n 19 "$binary" "${options[@]}" -max_total_time="$seconds" -timeout=30 \
+        nice -n 19 "$binary" "${options[@]}" -max_total_time="$seconds" -timeout=120 \
         -rss_limit_mb=2560 -print_final_stats=1 \
         -artifact_prefix="$work/artifacts/$target-" "$work/corpus/$target" >"$log" 2>&1
     result=$?
