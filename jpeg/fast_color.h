@@ -61,17 +61,8 @@ ColorKernels SelectColorKernels();
 // Repeats each of the n values `factor` times into out.
 void RepeatSamples(const int32_t* in, int32_t n, int32_t factor, int32_t* out);
 
-// The constants of the chroma terms over 10000, times 1 + 2^-36, for truncating products in
-// IEEE double. As for the inverse DCT's division: the computed product is the exact quotient
-// K d / 10000 times a factor in (1, 1 + 2^-35), so an exact integer result is pushed just
-// beyond itself in magnitude and truncates to itself, while every other quotient stays more
-// than 1/10000 - 102600 x 2^-35 > 0 away from the integers around it (|K d| / 10000 is below
-// 102600 for the inputs above). Truncation toward zero is odd, so the green terms, whose
-// factors are 128 - Cb and 128 - Cr, are the negated truncated products of Cb - 128 and
-// Cr - 128; one conversion of each difference serves all four terms.
-inline constexpr double kRedCr = 1.402 * (1.0 + 0x1p-36);
-inline constexpr double kGreenCb = 0.3441 * (1.0 + 0x1p-36);
-inline constexpr double kGreenCr = 0.7139 * (1.0 + 0x1p-36);
-inline constexpr double kBlueCb = 1.7718 * (1.0 + 0x1p-36);
+// Truncation toward zero is odd, so the green terms, whose factors are 128 - Cb and 128 - Cr,
+// are the negated truncated products of Cb - 128 and Cr - 128: the SIMD kernels compute the
+// four terms from the magnitudes of the two differences with exact multiply-shifts.
 
 }  // namespace varnel

@@ -12,11 +12,6 @@ namespace varnel {
 
 namespace {
 
-// Truncated products of four 32-bit values with a constant (see fast_color.h).
-VARNEL_AVX2 inline __m128i TruncatedProducts(__m128i values, __m256d constant) {
-    return _mm256_cvttpd_epi32(_mm256_mul_pd(_mm256_cvtepi32_pd(values), constant));
-}
-
 // Sixteen 32-bit values (two vectors) clamped to 0..255, as sixteen bytes in order.
 VARNEL_AVX2 inline __m128i ClampToBytes(__m256i low, __m256i high) {
     const __m256i words = _mm256_permute4x64_epi64(_mm256_packs_epi32(low, high), 0xD8);
@@ -136,24 +131,42 @@ VARNEL_AVX2 inline void StoreNarrowPixels(__m256i luma, __m256i red, __m256i gre
     }
 }
 
-// The chroma terms of four samples: the truncated products of Cb - 128 and Cr - 128.
-struct Terms4 {
-    __m128i red, green, blue;
+// The chroma terms of eight samples: K d / 10000 truncated toward zero for d = Cb - 128 or
+// Cr - 128, as sign(d) floor(|d| m / 2^30) with m = ceil(K 2^30 / 10000). |d| is below 2^16
+// (inverse-DCT outputs lie within +-(53688 + 2048)), and m exceeds K 2^30 / 10000 by less
+// than 1, so |d| m / 2^30 exceeds |d| K / 10000 by less than 2^16 / 2^30 < 1/10000, while
+// |d| K / 10000 lies at least 1/10000 below the next integer unless it is one: the floor is
+// exact. The products (below 2^47) are formed in 64 bits.
+struct Terms8 {
+    __m256i red, green, blue;
 };
 
-VARNEL_AVX2 inline Terms4 ChromaTerms4(__m128i cb, __m128i cr) {
-    const __m128i offset = _mm_set1_epi32(128);
-    const __m128i b = _mm_sub_epi32(cb, offset);
-    const __m128i r = _mm_sub_epi32(cr, offset);
-    const __m128i green_b = TruncatedProducts(b, _mm256_set1_pd(kGreenCb));
-    const __m128i green_r = TruncatedProducts(r, _mm256_set1_pd(kGreenCr));
-    return {TruncatedProducts(r, _mm256_set1_pd(kRedCr)),
-            _mm_sub_epi32(_mm_setzero_si128(), _mm_add_epi32(green_b, green_r)),
-            TruncatedProducts(b, _mm256_set1_pd(kBlueCb))};
+constexpr uint32_t ScaledConstant(uint64_t k) {
+    return static_cast<uint32_t>(((k << 30) + 9999) / 10000);
 }
 
-VARNEL_AVX2 inline __m128i Load4(const int32_t* p) {
-    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+// floor(a m / 2^30) for the eight magnitudes a (odd lanes also given shifted down by 32).
+VARNEL_AVX2 inline __m256i ScaledQuotients(__m256i a, __m256i a_odd, uint32_t m) {
+    const __m256i constant = _mm256_set1_epi32(static_cast<int32_t>(m));
+    const __m256i even = _mm256_srli_epi64(_mm256_mul_epu32(a, constant), 30);
+    const __m256i odd = _mm256_slli_epi64(_mm256_mul_epu32(a_odd, constant), 2);
+    return _mm256_blend_epi32(even, odd, 0xAA);
+}
+
+VARNEL_AVX2 inline Terms8 ChromaTerms8(__m256i cb, __m256i cr) {
+    const __m256i offset = _mm256_set1_epi32(128);
+    const __m256i b = _mm256_sub_epi32(cb, offset);
+    const __m256i r = _mm256_sub_epi32(cr, offset);
+    const __m256i b_abs = _mm256_abs_epi32(b);
+    const __m256i r_abs = _mm256_abs_epi32(r);
+    const __m256i b_odd = _mm256_srli_epi64(b_abs, 32);
+    const __m256i r_odd = _mm256_srli_epi64(r_abs, 32);
+    const __m256i green =
+        _mm256_add_epi32(_mm256_sign_epi32(ScaledQuotients(b_abs, b_odd, ScaledConstant(3441)), b),
+                         _mm256_sign_epi32(ScaledQuotients(r_abs, r_odd, ScaledConstant(7139)), r));
+    return {_mm256_sign_epi32(ScaledQuotients(r_abs, r_odd, ScaledConstant(14020)), r),
+            _mm256_sub_epi32(_mm256_setzero_si256(), green),
+            _mm256_sign_epi32(ScaledQuotients(b_abs, b_odd, ScaledConstant(17718)), b)};
 }
 
 }  // namespace
@@ -161,11 +174,11 @@ VARNEL_AVX2 inline __m128i Load4(const int32_t* p) {
 VARNEL_AVX2 void ChromaTermsAvx2(const int32_t* cb, const int32_t* cr, int32_t n, int32_t* red,
                                  int32_t* green, int32_t* blue) {
     int32_t i = 0;
-    for (; i + 4 <= n; i += 4) {
-        const Terms4 terms = ChromaTerms4(Load4(cb + i), Load4(cr + i));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(red + i), terms.red);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(green + i), terms.green);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(blue + i), terms.blue);
+    for (; i + 8 <= n; i += 8) {
+        const Terms8 terms = ChromaTerms8(Load8(cb + i), Load8(cr + i));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(red + i), terms.red);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(green + i), terms.green);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(blue + i), terms.blue);
     }
     ChromaTermsPortable(cb + i, cr + i, n - i, red + i, green + i, blue + i);
 }
@@ -174,17 +187,19 @@ VARNEL_AVX2 void ColorRowFullAvx2(const int32_t* luma, const int32_t* cb, const 
                                   int32_t width, uint8_t* bgr) {
     int32_t x = 0;
     for (; x + 16 <= width; x += 16) {
-        __m256i sums[3][2];  // red, green, blue; pixels x to x + 7 and x + 8 to x + 15
-        for (int h = 0; h < 2; ++h) {
-            const Terms4 low = ChromaTerms4(Load4(cb + x + 8 * h), Load4(cr + x + 8 * h));
-            const Terms4 high = ChromaTerms4(Load4(cb + x + 8 * h + 4), Load4(cr + x + 8 * h + 4));
-            const __m256i y = Load8(luma + x + 8 * h);
-            sums[0][h] = _mm256_add_epi32(y, _mm256_set_m128i(high.red, low.red));
-            sums[1][h] = _mm256_add_epi32(y, _mm256_set_m128i(high.green, low.green));
-            sums[2][h] = _mm256_add_epi32(y, _mm256_set_m128i(high.blue, low.blue));
+        const Terms8 low = ChromaTerms8(Load8(cb + x), Load8(cr + x));
+        const Terms8 high = ChromaTerms8(Load8(cb + x + 8), Load8(cr + x + 8));
+        const __m256i y0 = Load8(luma + x);
+        const __m256i y1 = Load8(luma + x + 8);
+        if (TermsFit(low.red, low.green, low.blue) && TermsFit(high.red, high.green, high.blue)) {
+            StoreNarrowPixels(Words(y0, y1), Words(low.red, high.red), Words(low.green, high.green),
+                              Words(low.blue, high.blue), bgr + 3 * x);
+            continue;
         }
-        StorePixels(ClampToBytes(sums[2][0], sums[2][1]), ClampToBytes(sums[1][0], sums[1][1]),
-                    ClampToBytes(sums[0][0], sums[0][1]), bgr + 3 * x);
+        StorePixels(ClampToBytes(_mm256_add_epi32(y0, low.blue), _mm256_add_epi32(y1, high.blue)),
+                    ClampToBytes(_mm256_add_epi32(y0, low.green), _mm256_add_epi32(y1, high.green)),
+                    ClampToBytes(_mm256_add_epi32(y0, low.red), _mm256_add_epi32(y1, high.red)),
+                    bgr + 3 * x);
     }
     ColorRowFullPortable(luma + x, cb + x, cr + x, width - x, bgr + 3 * x);
 }
