@@ -58,6 +58,22 @@ void BuildIdctTables(IdctTables* tables) {
         tables->edge_pairs[1][2 * p] = static_cast<int16_t>(tables->columns[36][p]);
         tables->edge_pairs[1][2 * p + 1] = 0;
     }
+    tables->rows_repeat = true;
+    tables->columns_repeat = true;
+    for (int k = 0; k < 8; ++k) {
+        for (int j = 0; j < 8; ++j) {
+            tables->row_weights[k][j] = tables->columns[k][j];
+            tables->column_weights[k][j] = tables->columns[8 * k][8 * j];
+            for (int other = 0; other < 8; ++other) {
+                if (tables->columns[k][8 * other + j] != tables->row_weights[k][j]) {
+                    tables->rows_repeat = false;
+                }
+                if (tables->columns[8 * k][8 * j + other] != tables->column_weights[k][j]) {
+                    tables->columns_repeat = false;
+                }
+            }
+        }
+    }
     tables->dc_weight = tables->columns[0][0];
     tables->dc_uniform = true;
     for (int p = 0; p < 64; ++p) {

@@ -35,6 +35,13 @@ struct IdctTables {
     alignas(32) int16_t edge_pairs[2][128];
     // The symmetry above holds for every clean column.
     bool symmetric;
+    // The weights of a coefficient of the first row (v = 0) depend on x only, and those of a
+    // coefficient of the first column (u = 0) on y only: then a block whose coefficients all
+    // lie in the first row has eight equal rows, one in the first column eight equal columns.
+    bool rows_repeat;
+    bool columns_repeat;
+    alignas(32) int32_t row_weights[8][8];     // [u][x]: coefficient (u, 0) at sample (x, 0)
+    alignas(32) int32_t column_weights[8][8];  // [v][y]: coefficient (0, v) at sample (0, y)
     // Every output's weight for the DC coefficient, when they are all the same.
     bool dc_uniform;
     int32_t dc_weight;

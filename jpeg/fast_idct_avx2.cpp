@@ -73,6 +73,43 @@ __attribute__((target("avx2"))) void InverseDctAvx2(const IdctTables* tables, co
         }
         return;
     }
+    const __m256i shift = _mm256_set1_epi32(level);
+    constexpr uint64_t kFirstRow = 0xFF;
+    constexpr uint64_t kFirstColumn = 0x0101010101010101ull;
+    if ((mask & ~kFirstRow) == 0 && tables->rows_repeat) {
+        // Eight equal rows: one row of sums over the coefficients (u, 0).
+        __m256i row = _mm256_setzero_si256();
+        for (uint64_t m = mask; m != 0; m &= m - 1) {
+            const int u = __builtin_ctzll(m);
+            row = _mm256_add_epi32(
+                row,
+                _mm256_mullo_epi32(
+                    _mm256_set1_epi32(coef[u]),
+                    _mm256_load_si256(reinterpret_cast<const __m256i*>(tables->row_weights[u]))));
+        }
+        const __m256i samples = Quotients(row, shift);
+        for (int y = 0; y < 8; ++y) {
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + y * stride), samples);
+        }
+        return;
+    }
+    if ((mask & ~kFirstColumn) == 0 && tables->columns_repeat) {
+        // Eight equal columns: one column of sums over the coefficients (0, v), lane y.
+        __m256i column = _mm256_setzero_si256();
+        for (uint64_t m = mask; m != 0; m &= m - 1) {
+            const int i = __builtin_ctzll(m);
+            column = _mm256_add_epi32(
+                column, _mm256_mullo_epi32(_mm256_set1_epi32(coef[i]),
+                                           _mm256_load_si256(reinterpret_cast<const __m256i*>(
+                                               tables->column_weights[i / 8]))));
+        }
+        const __m256i samples = Quotients(column, shift);
+        for (int y = 0; y < 8; ++y) {
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + y * stride),
+                                _mm256_permutevar8x32_epi32(samples, _mm256_set1_epi32(y)));
+        }
+        return;
+    }
     // sums[y] holds row y.
     __m256i sums[8];
     const bool fits16 = FitsSixteenBits(coef);
@@ -142,7 +179,6 @@ __attribute__((target("avx2"))) void InverseDctAvx2(const IdctTables* tables, co
             }
         }
     }
-    const __m256i shift = _mm256_set1_epi32(level);
     for (int y = 0; y < 8; ++y) {
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + y * stride),
                             Quotients(sums[y], shift));

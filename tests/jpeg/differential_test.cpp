@@ -487,12 +487,16 @@ std::string CompareIdctKernels(varnel::JpegDecoder* decoder, const varnel::IdctT
     for (int trial = 0; trial < 3000 && difference.empty(); ++trial) {
         int32_t coef[64] = {};
         uint64_t mask = 0;
-        const int kind = trial % 7;  // 0: DC only, 1: the asymmetric columns, else random
+        // 0: DC only, 1: the asymmetric columns, 2: the first row, 3: the first column, else
+        // anywhere.
+        const int kind = trial % 7;
         const int filled = kind <= 1 ? 1 + trial % 3 : 1 + static_cast<int>(random() % 64);
         const int range = trial % 3;
         for (int k = 0; k < filled; ++k) {
             const int i = kind == 0   ? 0
                           : kind == 1 ? kEdges[random() % 3]
+                          : kind == 2 ? static_cast<int>(random() % 8)
+                          : kind == 3 ? 8 * static_cast<int>(random() % 8)
                                       : static_cast<int>(random() % 64);
             int32_t value = static_cast<int32_t>(random() % 4096) - 2048;
             if (range == 1) value = static_cast<int32_t>(random() % 65536) - 32768;
@@ -532,8 +536,11 @@ TEST(Differential, EveryInverseDctKernelMatchesTheMatrixProduct) {
     varnel::ConstructDecoder(&decoder);  // builds idct_matrix
     auto tables = std::make_unique<varnel::IdctTables>();
     varnel::BuildIdctTables(tables.get());
-    // The table has the symmetry that the quadrant kernels use, so they are the ones tested.
+    // The table has the symmetry that the quadrant kernels use and the repetition that the
+    // first-row and first-column shortcuts use, so they are the ones tested.
     EXPECT_TRUE(tables->symmetric);
+    EXPECT_TRUE(tables->rows_repeat);
+    EXPECT_TRUE(tables->columns_repeat);
     EXPECT_EQ(CompareIdctKernels(&decoder, tables.get(), 77), "");
     // The same kernels adding every column in full.
     tables->symmetric = false;
@@ -541,8 +548,9 @@ TEST(Differential, EveryInverseDctKernelMatchesTheMatrixProduct) {
     varnel::DestroyDecoder(&decoder);
 }
 
-// A table whose clean columns lose the symmetry in one entry is recognised as such, and the
-// kernels still give InverseDCT's result for it.
+// A table whose clean columns lose the symmetry (or the repetition along the first row or
+// column) in one entry is recognised as such, and the kernels still give InverseDCT's result
+// for it.
 TEST(Differential, InverseDctKernelsFallBackWhenTheTableIsNotSymmetric) {
     struct RestoreMatrix {
         ~RestoreMatrix() {
@@ -552,7 +560,8 @@ TEST(Differential, InverseDctKernelsFallBackWhenTheTableIsNotSymmetric) {
         }
     } restore;
     auto tables = std::make_unique<varnel::IdctTables>();
-    for (const int entry : {64 * 7 + 1, 64 * 63 + 9, 64 * 56 + 8 * 3 + 2}) {
+    // Entries of the coefficients (1, 0), (1, 1), (2, 3) and (0, 3).
+    for (const int entry : {64 * 7 + 1, 64 * 63 + 9, 64 * 56 + 8 * 3 + 2, 64 * 21 + 24}) {
         varnel::JpegDecoder decoder;
         varnel::ConstructDecoder(&decoder);
         varnel::idct_matrix[entry] += 1;
