@@ -13,6 +13,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <cstdlib>
 
 #include "host_platform.h"
 #include "item_registration.h"
@@ -112,6 +113,14 @@ int RunOptionsCommand(const std::map<std::string, std::string>& options) {
         return Usage("the options' text is not valid UTF-8");
     actions.person = !actions.type_path && !actions.browse && actions.mode < 0 &&
                      !actions.type_height && !actions.remove;
+    if (const char* delay = Find(options, "--delay")) {
+        char* end = nullptr;
+        long value = strtol(delay, &end, 10);
+        if (*delay == '\0' || *end != '\0' || value < 0 || value > 60000)
+            return Usage(std::string("--delay wants milliseconds from 0 to 60000, not '") + delay +
+                         "'");
+        actions.delay_ms = static_cast<int>(value);
+    }
     int screen_width = 240;
     int screen_height = 320;
     if (const char* screen = Find(options, "--screen")) {

@@ -23,7 +23,8 @@ struct OptionsActions {
     WideString height;
     bool remove;
     bool yes;
-    bool person;  // no actions: the dialog is left to a person at the screen
+    bool person;   // no actions: the dialog is left to a person at the screen
+    int delay_ms;  // Windows: the pause before each action, for watching or screenshots
 };
 
 // A message box as it was shown and answered.

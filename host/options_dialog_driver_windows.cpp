@@ -53,6 +53,7 @@ struct Driver {
     HWND dialog;
     WNDPROC dialog_procedure;  // the dialog's own, behind the host's
     int idle;                  // ticks without progress while the dialog waits for input
+    ULONGLONG last_progress;   // when the last action was performed
     bool stayed_open;
     std::vector<ShownMessageBox> boxes;
 };
@@ -280,11 +281,14 @@ bool PerformStep(Driver* driver, const Step& step, HWND owned) {
 void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
     Driver* driver = running;
     if (driver == nullptr || driver->dialog == nullptr || !IsWindow(driver->dialog)) return;
+    const ULONGLONG now = GetTickCount64();
+    if (now - driver->last_progress < static_cast<ULONGLONG>(driver->actions->delay_ms)) return;
     HWND owned = OwnedDialog(driver->dialog);
     if (driver->next < driver->steps.size() &&
         PerformStep(driver, driver->steps[driver->next], owned)) {
         ++driver->next;
         driver->idle = 0;
+        driver->last_progress = now;
         return;
     }
     // Waiting: for a window that a step needs, or, with no step left, for the dialog to end.
@@ -319,6 +323,7 @@ void DriveOptionsDialog(HMODULE module, DLGPROC procedure, const OptionsActions&
                         OptionsOutcome* outcome) {
     Driver driver = {};
     driver.actions = &actions;
+    driver.last_progress = GetTickCount64();
     if (!actions.person) driver.steps = PlanSteps(actions);
     running = &driver;
     HHOOK hook = SetWindowsHookExW(WH_CBT, WatchCreation, nullptr, GetCurrentThreadId());

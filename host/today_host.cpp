@@ -212,14 +212,19 @@ int RunShow(const std::map<std::string, std::string>& options) {
     return 0;
 }
 
-// The show command's options: --hold only where a screen shows the host's window.
+// Options for watching the host's windows: only where a screen shows them.
 #ifdef _WIN32
 #define SHOW_HOLD_OPTION "--hold",
 #define SHOW_HOLD_USAGE \
     "  --hold SECONDS    leave the Today screen shown for that long after writing\n"
+#define OPTIONS_DELAY_OPTION "--delay",
+#define OPTIONS_DELAY_USAGE \
+    "  --delay MS                    wait that long before each action, to follow it\n"
 #else
 #define SHOW_HOLD_OPTION
 #define SHOW_HOLD_USAGE
+#define OPTIONS_DELAY_OPTION
+#define OPTIONS_DELAY_USAGE
 #endif
 
 const std::vector<Command>& Commands() {
@@ -264,11 +269,15 @@ const std::vector<Command>& Commands() {
          "  --remove                      press the removal button instead of OK\n"
          "  --yes                         confirm the removal (otherwise it is cancelled)\n"
          "  --screen WxH                  the screen size in pixels (default 240x320)\n"
+         // clang-format off
          "  --library PATH                the item's library (default: the registered one)\n"
+         OPTIONS_DELAY_USAGE
          "  --registry FILE               ",
+         // clang-format on
          "Without actions the dialog waits for a person (Enter is the shell's OK, Escape\n"
          "leaves). Prints every message box met; fails when the dialog stays open.\n",
-         {"--path", "--browse", "--mode", "--height", "--screen", "--library", "--registry"},
+         {"--path", "--browse", "--mode", "--height", "--screen", "--library",
+          OPTIONS_DELAY_OPTION "--registry"},
          RunOptionsCommand,
          {"--remove", "--yes"}},
     };
