@@ -229,17 +229,19 @@ LONG OpenDatabase(const std::string& path, sqlite3** db_out, int64_t* root_ids) 
             status = StatusForOpenError(rc);
         }
     }
-    if (status == ERROR_SUCCESS && version == 0 && tables == 0) {
-        // A new (empty) file: create the schema, unless another process does so first.
-        if (!ExecuteAll(db, "BEGIN IMMEDIATE", &rc)) {
+    if (status == ERROR_SUCCESS && version == 0) {
+        // Not yet marked as a registry: create the schema if the file is empty. The mark and
+        // the tables are read again inside the write transaction, so that a process that
+        // created the schema between the reads above is seen whole, never half.
+        if (!ExecuteAll(db, "BEGIN IMMEDIATE", &rc) ||
+            !QueryInteger(db, "PRAGMA user_version", &version, &rc) ||
+            !QueryInteger(db, "SELECT count(*) FROM sqlite_master", &tables, &rc)) {
             status = StatusForOpenError(rc);
-        } else if (!QueryInteger(db, "PRAGMA user_version", &version, &rc)) {
-            status = StatusForOpenError(rc);
-        } else if (version == 0 && !ExecuteAll(db, kCreateSchema, &rc)) {
+        } else if (version == 0 && tables == 0 && !ExecuteAll(db, kCreateSchema, &rc)) {
             status = StatusForOpenError(rc);
         } else if (!ExecuteAll(db, "COMMIT", &rc)) {
             status = StatusForOpenError(rc);
-        } else {
+        } else if (version == 0 && tables == 0) {
             version = kSchemaVersion;
         }
         if (status != ERROR_SUCCESS && !sqlite3_get_autocommit(db)) {
