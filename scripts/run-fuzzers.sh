@@ -7,6 +7,8 @@
 #
 # Usage: scripts/run-fuzzers.sh [SECONDS_EACH] [BUILD_DIR] [WORK_DIR] [TARGET...]
 #        defaults: 25, build/fuzz, build/fuzz-work, all targets
+# FUZZ_SEED fixes libFuzzer's random seed (0, the default, lets it choose one), so that a run of
+# the test command explores the same inputs each time.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 
@@ -45,7 +47,7 @@ for target in "${targets[@]}"; do
     ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
     UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
         nice -n 19 "$binary" "${options[@]}" -max_total_time="$seconds" -timeout=120 \
-        -rss_limit_mb=2560 -print_final_stats=1 \
+        -seed="${FUZZ_SEED:-0}" -rss_limit_mb=2560 -print_final_stats=1 \
         -artifact_prefix="$work/artifacts/$target-" "$work/corpus/$target" >"$log" 2>&1
     result=$?
     runs=$(grep -o 'stat::number_of_executed_units: [0-9]*' "$log" | tail -1 | awk '{print $2}')
