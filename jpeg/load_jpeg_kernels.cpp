@@ -60,6 +60,23 @@ void FillBitmapRows(BYTE* bits, int64_t stride, const uint8_t* red, const uint8_
     }
 }
 
+// The 24-bit bottom-up DIB section that LoadJpeg returns, created for the window's device
+// context, which is released at once.
+HBITMAP CreateBitmapForWindow(HWND window, int32_t width, int32_t height, void** bits) {
+    BITMAPINFOHEADER header{};
+    header.biSize = sizeof(BITMAPINFOHEADER);
+    header.biWidth = width;
+    header.biHeight = height;
+    header.biPlanes = 1;
+    header.biBitCount = 24;
+    header.biCompression = BI_RGB;
+    HDC dc = GetDC(window);
+    HBITMAP bitmap = CreateDIBSection(dc, reinterpret_cast<const BITMAPINFO*>(&header),
+                                      DIB_RGB_COLORS, bits, nullptr, 0);
+    ReleaseDC(window, dc);
+    return bitmap;
+}
+
 HBITMAP LoadJpegReference(HWND window, const WCHAR* path, POINT* size) {
     int32_t length = 0;
     BYTE* image = ReadFileImage(path, &length);
@@ -94,21 +111,11 @@ HBITMAP LoadJpegReference(HWND window, const WCHAR* path, POINT* size) {
         size->y = height;
     }
 
-    BITMAPINFOHEADER header{};
-    header.biSize = sizeof(BITMAPINFOHEADER);
-    header.biWidth = width;
-    header.biHeight = height;
-    header.biPlanes = 1;
-    header.biBitCount = 24;
-    header.biCompression = BI_RGB;
-    HDC dc = GetDC(window);
     void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(dc, reinterpret_cast<const BITMAPINFO*>(&header),
-                                      DIB_RGB_COLORS, &bits, nullptr, 0);
+    HBITMAP bitmap = CreateBitmapForWindow(window, width, height, &bits);
     if (bitmap != nullptr && bits != nullptr) {
         std::memcpy(bits, pixels, static_cast<size_t>(bits_size));
     }
-    ReleaseDC(window, dc);
     LocalFree(pixels);
     DestroyDecoder(&decoder);
     return bitmap;
@@ -135,18 +142,8 @@ HBITMAP LoadJpegFast(HWND window, const WCHAR* path, POINT* size) {
     const int32_t height = decoder.height;
     const int64_t stride = RowStride(width);
 
-    BITMAPINFOHEADER header{};
-    header.biSize = sizeof(BITMAPINFOHEADER);
-    header.biWidth = width;
-    header.biHeight = height;
-    header.biPlanes = 1;
-    header.biBitCount = 24;
-    header.biCompression = BI_RGB;
-    HDC dc = GetDC(window);
     void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(dc, reinterpret_cast<const BITMAPINFO*>(&header),
-                                      DIB_RGB_COLORS, &bits, nullptr, 0);
-    ReleaseDC(window, dc);
+    HBITMAP bitmap = CreateBitmapForWindow(window, width, height, &bits);
     bool decoded = false;
     if (bitmap != nullptr && bits != nullptr) {
         decoded = DecodeScanToRows(&decoder, static_cast<uint8_t*>(bits), stride);
