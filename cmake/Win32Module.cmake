@@ -112,10 +112,11 @@ function(win32_module_resources target rc_file)
     get_filename_component(rc_name "${rc_file}" NAME_WE)
     set(res_file ${CMAKE_CURRENT_BINARY_DIR}/${rc_name}.res)
     # The scripts are UTF-8 (they say so with "#pragma code_page(65001)" for the Windows
-    # compilers); /C 65001 tells llvm-rc the same.
+    # compilers); /C 65001 tells llvm-rc the same. llvm-rc takes options with a slash, so
+    # "--" keeps an absolute path such as /check/... from being read as the /C option.
     add_custom_command(
         OUTPUT ${res_file}
-        COMMAND ${WIN32MODULE_LLVM_RC} /C 65001 /FO ${res_file} ${rc_file}
+        COMMAND ${WIN32MODULE_LLVM_RC} /C 65001 /FO ${res_file} -- ${rc_file}
         DEPENDS ${rc_file} ${ARGN}
         WORKING_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR}
         COMMENT "Compiling resources ${rc_name}.rc"

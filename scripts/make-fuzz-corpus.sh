@@ -80,8 +80,8 @@ BEGIN
     DEFPUSHBUTTON "OK", 1, 4, 4, 40, 14
 END
 RC
-llvm-rc /C 65001 /FO "$work/lumetta.res" todayitem/lumetta.rc
-llvm-rc /C 65001 /FO "$work/extended.res" "$work/extended.rc"
+llvm-rc /C 65001 /FO "$work/lumetta.res" -- todayitem/lumetta.rc
+llvm-rc /C 65001 /FO "$work/extended.res" -- "$work/extended.rc"
 python3 - "$work/lumetta.res" "$work/extended.res" "$out/dialog_template_fuzzer" <<'PY'
 import struct, sys
 
