@@ -135,6 +135,45 @@ TEST_F(GdiDrawingTest, FillRectWithStockWhiteBrushStaysInsideTheBitmap) {
     DeleteObject(red);
 }
 
+// Bottom-up sections of whole-byte and packed pixels: every row of the rectangle is filled,
+// and no pixel beside it, even one sharing a byte with it.
+TEST_F(GdiDrawingTest, FillRectFillsEveryRowOfBottomUpAndPackedBitmaps) {
+    for (int bpp : {1, 4, 8, 16, 24, 32}) {
+        SCOPED_TRACE(bpp);
+        struct {
+            BITMAPINFOHEADER header;
+            RGBQUAD colors[2];
+        } info = {};
+        info.header.biSize = sizeof(BITMAPINFOHEADER);
+        info.header.biWidth = 13;
+        info.header.biHeight = 5;
+        info.header.biPlanes = 1;
+        info.header.biBitCount = static_cast<WORD>(bpp);
+        info.header.biClrUsed = bpp <= 8 ? 2 : 0;
+        info.colors[1] = RGBQUAD{255, 255, 255, 0};
+        void* bits = nullptr;
+        HBITMAP bitmap = CreateDIBSection(nullptr, reinterpret_cast<BITMAPINFO*>(&info),
+                                          DIB_RGB_COLORS, &bits, nullptr, 0);
+        ASSERT_NE(bitmap, nullptr);
+        HDC dc = CreateCompatibleDC(nullptr);
+        HGDIOBJ old = SelectObject(dc, bitmap);
+        RECT black = {0, 0, 13, 5};
+        FillRect(dc, &black, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+        RECT r = {3, 1, 10, 4};
+        FillRect(dc, &r, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+        for (int y = 0; y < 5; ++y) {
+            for (int x = 0; x < 13; ++x) {
+                bool inside = x >= 3 && x < 10 && y >= 1 && y < 4;
+                EXPECT_EQ(GetPixel(dc, x, y), inside ? RGB(255, 255, 255) : RGB(0, 0, 0))
+                    << x << "," << y;
+            }
+        }
+        SelectObject(dc, old);
+        DeleteDC(dc);
+        DeleteObject(bitmap);
+    }
+}
+
 TEST_F(GdiDrawingTest, BitBltClipsToBothBitmaps) {
     Section source(4, 3, 0);
     FillTags(source);

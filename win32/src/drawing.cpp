@@ -163,9 +163,23 @@ extern "C" WIN32LAYER_API int WINAPI FillRect(HDC dc, const RECT* rect, HBRUSH b
     LONG top = rect->top > bounds.top ? rect->top : bounds.top;
     LONG right = rect->right < bounds.right ? rect->right : bounds.right;
     LONG bottom = rect->bottom < bounds.bottom ? rect->bottom : bounds.bottom;
+    if (left >= right || top >= bottom) return 1;
     uint32_t rgb = RgbFromColorref(color);
-    for (LONG y = top; y < bottom; ++y) {
-        for (LONG x = left; x < right; ++x) BitmapWritePixel(*surface, x, y, rgb);
+    for (LONG x = left; x < right; ++x) BitmapWritePixel(*surface, x, top, rgb);
+    if (surface->bpp < 8) {
+        // Pixels share bytes with their neighbours outside the rectangle: one at a time.
+        for (LONG y = top + 1; y < bottom; ++y) {
+            for (LONG x = left; x < right; ++x) BitmapWritePixel(*surface, x, y, rgb);
+        }
+        return 1;
+    }
+    // Whole-byte pixels: the other rows are copies of the first.
+    const size_t pixel_bytes = static_cast<size_t>(surface->bpp / 8);
+    const size_t offset = pixel_bytes * static_cast<size_t>(left);
+    const size_t length = pixel_bytes * static_cast<size_t>(right - left);
+    const uint8_t* first = BitmapRow(*surface, top) + offset;
+    for (LONG y = top + 1; y < bottom; ++y) {
+        std::memcpy(BitmapRow(*surface, y) + offset, first, length);
     }
     return 1;
 }
