@@ -8,7 +8,8 @@
 # Usage: scripts/run-fuzzers.sh [SECONDS_EACH] [BUILD_DIR] [WORK_DIR] [TARGET...]
 #        defaults: 25, build/fuzz, build/fuzz-work, all targets
 # FUZZ_SEED fixes libFuzzer's random seed (0, the default, lets it choose one), so that a run of
-# the test command explores the same inputs each time.
+# the test command explores the same inputs each time. FUZZ_RUNS stops each target after that
+# many executions, if its time is not up first (SECONDS_EACH 0: no time limit).
 set -uo pipefail
 cd "$(dirname "$0")/.."
 
@@ -46,7 +47,8 @@ for target in "${targets[@]}"; do
     log="$work/logs/$target.log"
     ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
     UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-        nice -n 19 "$binary" "${options[@]}" -max_total_time="$seconds" -timeout=120 \
+        nice -n 19 "$binary" "${options[@]}" -max_total_time="$seconds" -runs="${FUZZ_RUNS:--1}" \
+        -timeout=120 \
         -seed="${FUZZ_SEED:-0}" -rss_limit_mb=2560 -print_final_stats=1 \
         -artifact_prefix="$work/artifacts/$target-" "$work/corpus/$target" >"$log" 2>&1
     result=$?
