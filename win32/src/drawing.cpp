@@ -75,22 +75,42 @@ bool CopyPixels(DeviceContext& dest_dc, Bitmap& dest, const Axis& ax, const Axis
     }
     bool same_format = IsPlainRgb(dest) && dest.bpp == source.bpp && IsPlainRgb(source);
     size_t pixel_bytes = static_cast<size_t>(dest.bpp / 8);
+    // Runs of destination columns that read consecutive source columns: a plain copy moves
+    // each run of a row in one piece.
+    struct Run {
+        int dest_x, source_x, length;
+    };
+    std::vector<Run> runs;
+    for (int64_t k = x_begin; k < x_end; ++k) {
+        int sx = columns[k - x_begin];
+        if (sx < 0) continue;
+        auto dx = static_cast<int>(ax.dest_first + k);
+        if (!runs.empty() && runs.back().dest_x + runs.back().length == dx &&
+            runs.back().source_x + runs.back().length == sx) {
+            ++runs.back().length;
+        } else {
+            runs.push_back({dx, sx, 1});
+        }
+    }
     for (int64_t i = y_begin; i < y_end; ++i) {
         int64_t sy = SourceAt(ay, i);
         if (sy < 0 || sy >= source.height) continue;
         auto dy = static_cast<int>(ay.dest_first + i);
         uint8_t* dest_row = BitmapRow(dest, dy);
         const uint8_t* source_row = BitmapRow(source, static_cast<int>(sy));
-        for (int64_t k = x_begin; k < x_end; ++k) {
-            int sx = columns[k - x_begin];
-            if (sx < 0) continue;
-            auto dx = static_cast<int>(ax.dest_first + k);
+        for (const Run& run : runs) {
             if (same_format) {
-                std::memcpy(dest_row + pixel_bytes * dx, source_row + pixel_bytes * sx,
-                            pixel_bytes);
-                if (dest.bpp == 32) dest_row[pixel_bytes * dx + 3] = 0;
-            } else {
-                BitmapWritePixel(dest, dx, dy, BitmapReadPixel(source, sx, static_cast<int>(sy)));
+                uint8_t* to = dest_row + pixel_bytes * static_cast<size_t>(run.dest_x);
+                std::memcpy(to, source_row + pixel_bytes * static_cast<size_t>(run.source_x),
+                            pixel_bytes * static_cast<size_t>(run.length));
+                if (dest.bpp == 32) {
+                    for (int n = 0; n < run.length; ++n) to[4 * static_cast<size_t>(n) + 3] = 0;
+                }
+                continue;
+            }
+            for (int n = 0; n < run.length; ++n) {
+                BitmapWritePixel(dest, run.dest_x + n, dy,
+                                 BitmapReadPixel(source, run.source_x + n, static_cast<int>(sy)));
             }
         }
     }
