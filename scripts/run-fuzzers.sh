@@ -9,7 +9,8 @@
 #        defaults: 25, build/fuzz, build/fuzz-work, all targets
 # FUZZ_SEED fixes libFuzzer's random seed (0, the default, lets it choose one), so that a run of
 # the test command explores the same inputs each time. FUZZ_RUNS stops each target after that
-# many executions, if its time is not up first (SECONDS_EACH 0: no time limit).
+# many executions, if its time is not up first (SECONDS_EACH 0: no time limit). FUZZ_JOBS runs
+# each target in that many processes at once (libFuzzer's fork mode), for machines with the cores.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 
@@ -43,6 +44,7 @@ for target in "${targets[@]}"; do
         item_fuzzer) options=(-dict=tests/fuzz/jpeg.dict -max_len=16384) ;;
         *) options=(-dict=tests/fuzz/jpeg.dict -max_len=65536) ;;
     esac
+    if [ "${FUZZ_JOBS:-1}" -gt 1 ]; then options+=(-fork="$FUZZ_JOBS"); fi
     mkdir -p "$work/corpus/$target"
     log="$work/logs/$target.log"
     ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
@@ -53,6 +55,8 @@ for target in "${targets[@]}"; do
         -artifact_prefix="$work/artifacts/$target-" "$work/corpus/$target" >"$log" 2>&1
     result=$?
     runs=$(grep -o 'stat::number_of_executed_units: [0-9]*' "$log" | tail -1 | awk '{print $2}')
+    # Fork mode prints no final statistics; its status lines start with the executions so far.
+    [ -n "$runs" ] || runs=$(grep -oE '^#[0-9]+: cov' "$log" | tail -1 | tr -dc '0-9')
     coverage=$(grep -oE 'cov: [0-9]+ ft: [0-9]+ corp: [0-9]+' "$log" | tail -1)
     if [ $result -eq 0 ]; then
         echo "$target: ${runs:-0} executions, $coverage"
