@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "bmp_decode.h"
-#include "jpeg_decoder.h"
+#include "jpeg_size.h"
 #include "live_count_check.h"
 #include "picture_settings.h"
 #include "pocketpc.h"
@@ -138,12 +138,7 @@ void StoreValue(HKEY key, const char16_t* name, uint8_t form, DWORD type, const 
 }
 
 bool PictureTooLarge(const uint8_t* data, size_t size) {
-    varnel::JpegDecoder header;
-    varnel::ConstructDecoder(&header);
-    const bool attached = varnel::Attach(&header, data, static_cast<int32_t>(size)) == 0;
-    const int64_t jpeg_pixels = int64_t{header.width} * header.height;
-    varnel::DestroyDecoder(&header);
-    if (attached && jpeg_pixels > kMaxPixels) return true;
+    if (fuzzing::TooLargeToFuzz(fuzzing::MeasureJpeg(data, size), kMaxPixels)) return true;
     // The item takes the size from the 40-byte header; the loader from its own check.
     BmpInfo info;
     if (BmpReadInfo(data, size, &info) == BmpResult::Ok &&
