@@ -30,12 +30,12 @@ out = sys.argv[1]
 def segment(marker, body):
     return b'\xFF' + bytes([marker]) + struct.pack('>H', len(body) + 2) + body
 
-def jpeg(width, height, restart=0, data=b'\x00' * 64, extra=b''):
+def jpeg(width, height, restart=0, data=b'\x00' * 64, extra=b'', factors=0x22):
     # One quantisation table of ones; DC and AC tables with a single one-bit code for symbol 0
     # (a zero DC difference, an end of block), so all-zero data decodes every block.
     dqt = segment(0xDB, b'\x00' + b'\x01' * 64)
     sof = segment(0xC0, b'\x08' + struct.pack('>HH', height, width) + b'\x03' +
-                  b'\x01\x22\x00\x02\x11\x00\x03\x11\x00')
+                  b'\x01' + bytes([factors]) + b'\x00\x02\x11\x00\x03\x11\x00')
     one_code = b'\x01' + b'\x00' * 15 + b'\x00'
     dht = segment(0xC4, b'\x00' + one_code + b'\x10' + one_code)
     dri = segment(0xDD, struct.pack('>H', restart)) if restart else b''
@@ -49,6 +49,8 @@ for side in (1000, 8000, 16000, 26000, 40000, 65535):
     write('claim-%dx%d.jpg' % (side, side), jpeg(side, side))
 write('claim-65535x1.jpg', jpeg(65535, 1))
 write('claim-1x65535.jpg', jpeg(1, 65535))
+# A picture one pixel wide in MCUs of 15 x 15 blocks: 227 blocks decoded for every 8 pixels.
+write('thin-picture-largest-mcu.jpg', jpeg(1, 65535, factors=0xFF))
 write('restart-every-mcu-without-markers.jpg', jpeg(2048, 2048, restart=1, data=b'\x00' * 200000))
 write('many-table-segments.jpg',
       jpeg(64, 64, extra=segment(0xC4, b'\x00' + b'\x01' + b'\x00' * 15 + b'\x00') * 20000))
