@@ -51,21 +51,52 @@ struct HostRun {
 };
 
 // Runs today-host.exe (beside this program) with the arguments, given in UTF-16 so that any
-// file name passes.
+// file name passes, and reads its standard output through a pipe; standard error goes to NUL.
+// When the program cannot be started, the status is -1 and the output says why.
 HostRun Host(const std::wstring& arguments) {
-    std::wstring command =
-        L"\"\"" + ProgramFolder() + L"\\today-host.exe\" " + arguments + L" 2>NUL\"";
     HostRun run{-1, {}};
-    FILE* pipe = _wpopen(command.c_str(), L"rb");
-    if (pipe == nullptr) return run;
+    SECURITY_ATTRIBUTES inherited = {sizeof(inherited), nullptr, TRUE};
+    HANDLE read_end = nullptr;
+    HANDLE write_end = nullptr;
+    if (!CreatePipe(&read_end, &write_end, &inherited, 0)) {
+        run.output = "CreatePipe failed: error " + std::to_string(GetLastError());
+        return run;
+    }
+    SetHandleInformation(read_end, HANDLE_FLAG_INHERIT, 0);
+    HANDLE null_device =
+        CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    &inherited, OPEN_EXISTING, 0, nullptr);
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = null_device;
+    startup.hStdOutput = write_end;
+    startup.hStdError = null_device;
+    const std::wstring program = ProgramFolder() + L"\\today-host.exe";
+    std::wstring command = L"\"" + program + L"\" " + arguments;
+    PROCESS_INFORMATION process = {};
+    const BOOL started = CreateProcessW(program.c_str(), command.data(), nullptr, nullptr, TRUE, 0,
+                                        nullptr, nullptr, &startup, &process);
+    const DWORD start_error = GetLastError();
+    CloseHandle(write_end);
+    if (null_device != INVALID_HANDLE_VALUE) CloseHandle(null_device);
+    if (!started) {
+        CloseHandle(read_end);
+        run.output = "cannot start today-host.exe: error " + std::to_string(start_error);
+        return run;
+    }
     char buffer[512];
-    size_t n;
-    while ((n = fread(buffer, 1, sizeof(buffer), pipe)) > 0) run.output.append(buffer, n);
-    run.status = _pclose(pipe);
-    std::string cleaned;
-    for (char c : run.output)
-        if (c != '\r') cleaned.push_back(c);
-    run.output = cleaned;
+    DWORD n = 0;
+    while (ReadFile(read_end, buffer, sizeof(buffer), &n, nullptr) && n > 0) {
+        for (DWORD i = 0; i < n; ++i)
+            if (buffer[i] != '\r') run.output.push_back(buffer[i]);
+    }
+    CloseHandle(read_end);
+    WaitForSingleObject(process.hProcess, INFINITE);
+    DWORD code = 0;
+    if (GetExitCodeProcess(process.hProcess, &code)) run.status = static_cast<int>(code);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
     return run;
 }
 
