@@ -2,18 +2,8 @@
 // the dialog opens, and the layer performs them whenever the dialog or a message box waits for
 // input.
 #include "options_dialog_driver.h"
+#include "options_dialog_ids.h"
 #include "win32/layer.h"
-
-namespace {
-
-const int kRemoveButton = 1000;
-const int kPathEdit = 1001;
-const int kBrowseButton = 1002;
-const int kModeCombo = 1003;
-const int kHeightEdit = 1004;
-const int kOptionsDialog = 500;  // IDD_TODAY_CUSTOM
-
-}  // namespace
 
 void DriveOptionsDialog(HMODULE module, DLGPROC procedure, const OptionsActions& actions,
                         OptionsOutcome* outcome) {

@@ -10,15 +10,9 @@
 // button, and Escape or closing the window leave the dialog without saving, which the item's
 // procedure does not handle itself.
 #include "options_dialog_driver.h"
+#include "options_dialog_ids.h"
 
 namespace {
-
-const int kRemoveButton = 1000;
-const int kPathEdit = 1001;
-const int kBrowseButton = 1002;
-const int kModeCombo = 1003;
-const int kHeightEdit = 1004;
-const int kOptionsDialog = 500;  // IDD_TODAY_CUSTOM
 
 // The file-open dialog's file name field: the explorer-style combo box, or the old-style edit.
 const int kFileNameCombo = 0x47C;  // cmb13

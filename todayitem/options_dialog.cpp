@@ -8,16 +8,11 @@
 // controls. Changes reach the item window when the host next creates it.
 #include <windows.h>
 
+#include "options_dialog_ids.h"
 #include "picture_settings.h"
 #include "pocketpc.h"
 
 namespace {
-
-constexpr int kRemoveButton = 1000;
-constexpr int kPathEdit = 1001;
-constexpr int kBrowseButton = 1002;
-constexpr int kModeCombo = 1003;
-constexpr int kHeightEdit = 1004;
 
 // The height field takes three digits; reading it uses a buffer of four characters.
 constexpr int kHeightDigits = 3;
