@@ -67,23 +67,18 @@ bool CopyPixels(DeviceContext& dest_dc, Bitmap& dest, const Axis& ax, const Axis
     DestRange(ay, bounds.top, bounds.bottom, &y_begin, &y_end);
     if (x_begin >= x_end || y_begin >= y_end) return true;
 
-    // Source column of every destination column in range; -1 when outside the source.
-    std::vector<int> columns(static_cast<size_t>(x_end - x_begin));
-    for (int64_t i = x_begin; i < x_end; ++i) {
-        int64_t sx = SourceAt(ax, i);
-        columns[i - x_begin] = sx >= 0 && sx < source.width ? static_cast<int>(sx) : -1;
-    }
     bool same_format = IsPlainRgb(dest) && dest.bpp == source.bpp && IsPlainRgb(source);
     size_t pixel_bytes = static_cast<size_t>(dest.bpp / 8);
-    // Runs of destination columns that read consecutive source columns: a plain copy moves
-    // each run of a row in one piece.
+    // Runs of destination columns in range that read consecutive source columns: a plain copy
+    // moves each run of a row in one piece. Columns outside the source are left out.
     struct Run {
         int dest_x, source_x, length;
     };
     std::vector<Run> runs;
     for (int64_t k = x_begin; k < x_end; ++k) {
-        int sx = columns[k - x_begin];
-        if (sx < 0) continue;
+        int64_t source_column = SourceAt(ax, k);
+        if (source_column < 0 || source_column >= source.width) continue;
+        auto sx = static_cast<int>(source_column);
         auto dx = static_cast<int>(ax.dest_first + k);
         if (!runs.empty() && runs.back().dest_x + runs.back().length == dx &&
             runs.back().source_x + runs.back().length == sx) {
@@ -185,15 +180,15 @@ extern "C" WIN32LAYER_API int WINAPI FillRect(HDC dc, const RECT* rect, HBRUSH b
     LONG bottom = rect->bottom < bounds.bottom ? rect->bottom : bounds.bottom;
     if (left >= right || top >= bottom) return 1;
     uint32_t rgb = RgbFromColorref(color);
-    for (LONG x = left; x < right; ++x) BitmapWritePixel(*surface, x, top, rgb);
     if (surface->bpp < 8) {
         // Pixels share bytes with their neighbours outside the rectangle: one at a time.
-        for (LONG y = top + 1; y < bottom; ++y) {
+        for (LONG y = top; y < bottom; ++y) {
             for (LONG x = left; x < right; ++x) BitmapWritePixel(*surface, x, y, rgb);
         }
         return 1;
     }
-    // Whole-byte pixels: the other rows are copies of the first.
+    // Whole-byte pixels: the first row pixel by pixel, the others copies of it.
+    for (LONG x = left; x < right; ++x) BitmapWritePixel(*surface, x, top, rgb);
     const size_t pixel_bytes = static_cast<size_t>(surface->bpp / 8);
     const size_t offset = pixel_bytes * static_cast<size_t>(left);
     const size_t length = pixel_bytes * static_cast<size_t>(right - left);
