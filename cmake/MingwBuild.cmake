@@ -20,34 +20,18 @@ endif()
 set(MINGW_TEST_DIRS jpeg wince tools)
 
 if(CMAKE_CROSSCOMPILING AND PROJECT_BUILD_TESTS)
-    # GoogleTest built from Debian's sources with the cross compiler (there is no Windows
-    # build of it to find). Its own warnings are not ours.
-    set(GTEST_SOURCE_DIR /usr/src/googletest CACHE PATH "GoogleTest sources for the cross build")
-    if(NOT EXISTS ${GTEST_SOURCE_DIR}/CMakeLists.txt)
-        message(FATAL_ERROR "GoogleTest sources not found in ${GTEST_SOURCE_DIR} "
-                            "(Debian package googletest)")
-    endif()
-    set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
-    set(BUILD_GMOCK ON CACHE BOOL "" FORCE)
-    set(gtest_disable_pthreads OFF CACHE BOOL "" FORCE)
-    add_subdirectory(${GTEST_SOURCE_DIR} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
-    foreach(target gtest gtest_main gmock gmock_main)
-        target_compile_options(${target} PRIVATE -w)
-        set_target_properties(${target} PROPERTIES CXX_VISIBILITY_PRESET default)
-    endforeach()
-
-    # find_package(GTest) finds the targets just made through an empty package configuration.
-    file(WRITE ${CMAKE_BINARY_DIR}/gtest-config/GTestConfig.cmake
-         "# GoogleTest is part of this cross build; its targets exist already.\n")
-    set(GTest_DIR ${CMAKE_BINARY_DIR}/gtest-config CACHE PATH "" FORCE)
-
     # Test discovery runs each test program under Wine when ctest starts (the build cannot run
     # them); cmake/wine/GoogleTest.cmake gives the discovery the time Wine needs.
     list(PREPEND CMAKE_MODULE_PATH ${CMAKE_CURRENT_LIST_DIR}/wine)
 
     # The Wine prefix is made during the build, so that the first test does not pay for it.
+    if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+        set(MINGW_WINE_ARCH win32)
+    else()
+        set(MINGW_WINE_ARCH win64)
+    endif()
     add_custom_target(wine_prefix ALL
-                      COMMAND ${CMAKE_CROSSCOMPILING_EMULATOR} --init
+                      COMMAND ${CMAKE_CROSSCOMPILING_EMULATOR} --init ${MINGW_WINE_ARCH}
                       COMMENT "Preparing the Wine prefix"
                       VERBATIM)
 endif()

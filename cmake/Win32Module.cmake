@@ -11,7 +11,7 @@
 #    Windows resource compiler writes), and the stream is embedded as the allocated ELF section
 #    ".win32res", where the layer's FindResource and version-query calls find it.
 
-if(NOT WIN32)
+if(NOT WIN32 AND NOT CMAKE_SCRIPT_MODE_FILE)
     find_program(WIN32MODULE_LLVM_RC NAMES llvm-rc llvm-rc-14 llvm-rc-15 llvm-rc-16 REQUIRED)
 endif()
 
@@ -66,6 +66,26 @@ function(win32_module_exports target def_file)
     get_filename_component(def_file "${def_file}" ABSOLUTE)
     if(WIN32)
         target_sources(${target} PRIVATE ${def_file})
+        if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+            # On 32-bit x86 a WINAPI function's symbol carries its argument bytes
+            # (_LoadJpeg@12). The .def names the plain function, as the DLL exports it: the
+            # linker matches the two (stdcall fixup, expected here, so not a warning) and
+            # exports the plain name. Its import library, though, would then define only the
+            # plain symbol, which callers' decorated references do not find; it is made again
+            # from the decorated names found in the objects, each leading to the plain export.
+            target_link_options(${target} PRIVATE "LINKER:--enable-stdcall-fixup,--kill-at")
+            find_program(WIN32MODULE_NM NAMES ${CMAKE_NM} ${MINGW_TRIPLE}-nm REQUIRED)
+            find_program(WIN32MODULE_DLLTOOL NAMES ${CMAKE_DLLTOOL} ${MINGW_TRIPLE}-dlltool
+                         REQUIRED)
+            add_custom_command(TARGET ${target} POST_BUILD
+                COMMAND ${CMAKE_COMMAND} -DNM=${WIN32MODULE_NM} -DDLLTOOL=${WIN32MODULE_DLLTOOL}
+                        -DDEF=${def_file} -DDLL=$<TARGET_FILE_NAME:${target}>
+                        -DIMPORT_LIBRARY=$<TARGET_LINKER_FILE:${target}>
+                        "-DOBJECTS=$<TARGET_OBJECTS:${target}>"
+                        -P ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/Win32ImportLibrary.cmake
+                COMMENT "Import library of $<TARGET_FILE_NAME:${target}> for 32-bit callers"
+                VERBATIM)
+        endif()
         return()
     endif()
     set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${def_file})

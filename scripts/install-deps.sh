@@ -10,9 +10,27 @@ packages=(
     libjpeg-turbo-progs libturbojpeg0-dev libstb-dev
     imagemagick
     g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine64
+    # Windows x86: the 32-bit compilers and 32-bit Wine (from the i386 architecture)
+    g++-mingw-w64-i686-posix binutils-mingw-w64-i686 wine32:i386
+    # Linux on 32-bit ARM: the cross compilers, the armhf libraries, and qemu to run the tests
+    g++-arm-linux-gnueabihf qemu-user libsqlite3-dev:armhf libpng-dev:armhf
     # varnel-bench's corpus: photographs re-encoded by scripts/make-bench-corpus.sh
     mate-backgrounds netpbm
 )
+
+# The foreign architectures whose packages are named above (NAME:ARCH).
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then
+    SUDO="sudo"
+fi
+added_architecture=0
+for arch in i386 armhf; do
+    if ! dpkg --print-foreign-architectures | grep -qx "$arch"; then
+        echo "Adding the $arch architecture"
+        $SUDO dpkg --add-architecture "$arch"
+        added_architecture=1
+    fi
+done
 
 missing=()
 for p in "${packages[@]}"; do
@@ -21,15 +39,11 @@ for p in "${packages[@]}"; do
     fi
 done
 
-if [ ${#missing[@]} -eq 0 ]; then
+if [ ${#missing[@]} -eq 0 ] && [ "$added_architecture" -eq 0 ]; then
     exit 0
 fi
 
 echo "Installing: ${missing[*]}"
-SUDO=""
-if [ "$(id -u)" -ne 0 ]; then
-    SUDO="sudo"
-fi
 export DEBIAN_FRONTEND=noninteractive
 $SUDO apt-get update -qq
 $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

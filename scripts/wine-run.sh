@@ -1,58 +1,94 @@
 #!/usr/bin/env bash
-# Runs a Windows program under Wine, headless, in the project's own Wine prefix.
+# Runs a Windows program under Wine, headless, in one of the project's own Wine prefixes.
 #
-#   scripts/wine-run.sh [--init | --stop] [PROGRAM [ARGS...]]
+#   scripts/wine-run.sh [--init [win64 | win32] | --stop] [PROGRAM [ARGS...]]
 #
-# The prefix lives under build/ (PROJECT_WINEPREFIX overrides where); the user's own prefix is
-# never touched. It is created on first use with the null graphics driver (windows and dialogs
-# work without a display; the screen is 1024 x 768) and with winedbg disabled, so that a crash
-# ends the program with status 5 instead of hanging on an invisible dialog. A wineserver is kept
-# alive between runs (WINE_RUN_PERSIST seconds, 60 by default) so that each program does not pay
-# the server's start-up.
+# 64-bit programs run in a 64-bit prefix and 32-bit (x86) programs in a 32-bit prefix with
+# 32-bit Wine (Debian's wine32 from the i386 architecture); which one a program needs is read
+# from the machine field of its PE header. The prefixes live under build/ (wineprefix and
+# wineprefix-win32; PROJECT_WINEPREFIX names the 64-bit one, whose name with "-win32" added is
+# the 32-bit one); the user's own prefix is never touched. A prefix is created on first use with
+# the null graphics driver (windows and dialogs work without a display; the screen is
+# 1024 x 768) and with winedbg disabled, so that a crash ends the program with status 5 instead
+# of hanging on an invisible dialog. A wineserver is kept alive between runs (WINE_RUN_PERSIST
+# seconds, 60 by default) so that each program does not pay the server's start-up.
 #
 # Every run has a timeout (WINE_RUN_TIMEOUT seconds, 120 by default). A crash (status 5) or a
 # timeout is reported and gives a non-zero status. A GoogleTest program passes only when its
 # output ends with the "[  PASSED  ]" summary and names no failed test; a crash that Wine turns
 # into status 0 therefore still fails. Other programs keep their own exit status.
 #
-# --init only creates the prefix and starts the server; --stop ends the prefix's server and the
-# Wine processes that it keeps. Used as CMAKE_CROSSCOMPILING_EMULATOR.
+# --init only creates a prefix (the 64-bit one unless win32 is named) and starts its server;
+# --stop ends the servers of both prefixes and the Wine processes that they keep. Used as
+# CMAKE_CROSSCOMPILING_EMULATOR.
 set -uo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-prefix="${PROJECT_WINEPREFIX:-$root/build/wineprefix}"
+prefix64="${PROJECT_WINEPREFIX:-$root/build/wineprefix}"
+prefix32="$prefix64-win32"
 timeout_s="${WINE_RUN_TIMEOUT:-120}"
 persist_s="${WINE_RUN_PERSIST:-60}"
 
-# Debian's wine64 package installs its loader outside the PATH; its "wine" wrapper prefers a
-# 32-bit loader that does not exist here and prints a hint on every start.
-if [ -x /usr/lib/wine/wine64 ]; then
-    loader=/usr/lib/wine/wine64
-elif command -v wine64 >/dev/null 2>&1; then
-    loader="$(command -v wine64)"
-elif command -v wine >/dev/null 2>&1; then
-    loader="$(command -v wine)"
-else
-    echo "wine-run: no Wine found (scripts/install-deps.sh installs it)" >&2
-    exit 2
-fi
-if [ -x /usr/lib/wine/wineserver64 ]; then
-    server=/usr/lib/wine/wineserver64
-else
-    server="$(command -v wineserver)" || {
-        echo "wine-run: no wineserver found" >&2
-        exit 2
-    }
-fi
+# Prints win32 for a 32-bit x86 PE file, win64 otherwise (x64, or not a PE file at all, which
+# Wine then reports itself).
+PeArch() {
+    local offset machine
+    offset="$(od -An -t u4 -j 60 -N 4 "$1" 2>/dev/null | tr -d ' ')"
+    [ -n "$offset" ] || { echo win64; return; }
+    machine="$(od -An -t x2 -j $((offset + 4)) -N 2 "$1" 2>/dev/null | tr -d ' ')"
+    if [ "$machine" = "014c" ]; then echo win32; else echo win64; fi
+}
 
-export WINEPREFIX="$prefix"
-export WINEARCH=win64
-export WINELOADER="$loader"
-export WINESERVER="$server"
+# Sets the loader, server and prefix of ARCH (win64 or win32).
+UseArch() {
+    arch="$1"
+    if [ "$arch" = win32 ]; then
+        prefix="$prefix32"
+        # Debian's wine32 (i386) installs the 32-bit loader and server here.
+        loader=/usr/lib/wine/wine
+        server=/usr/lib/wine/wineserver32
+        [ -x "$server" ] || server=/usr/lib/wine/wineserver
+        if [ ! -x "$loader" ]; then
+            echo "wine-run: no 32-bit Wine found (scripts/install-deps.sh installs wine32:i386)" >&2
+            exit 2
+        fi
+        return
+    fi
+    prefix="$prefix64"
+    # Debian's wine64 package installs its loader outside the PATH; its "wine" wrapper prefers
+    # a 32-bit loader and prints a hint on every start.
+    if [ -x /usr/lib/wine/wine64 ]; then
+        loader=/usr/lib/wine/wine64
+    elif command -v wine64 >/dev/null 2>&1; then
+        loader="$(command -v wine64)"
+    elif command -v wine >/dev/null 2>&1; then
+        loader="$(command -v wine)"
+    else
+        echo "wine-run: no Wine found (scripts/install-deps.sh installs it)" >&2
+        exit 2
+    fi
+    if [ -x /usr/lib/wine/wineserver64 ]; then
+        server=/usr/lib/wine/wineserver64
+    else
+        server="$(command -v wineserver)" || {
+            echo "wine-run: no wineserver found" >&2
+            exit 2
+        }
+    fi
+}
+
 export WINEDEBUG="${WINE_RUN_DEBUG:--all}"
 # No Mono or Gecko installer, no menu entries in the user's desktop, and no debugger on a crash.
 export WINEDLLOVERRIDES="mscoree=d;mshtml=d;winemenubuilder.exe=d;winedbg.exe=d"
 unset DISPLAY WAYLAND_DISPLAY
+
+# Exports what Wine needs to run in the prefix of the chosen architecture.
+ExportArch() {
+    export WINEPREFIX="$prefix"
+    export WINEARCH="$arch"
+    export WINELOADER="$loader"
+    export WINESERVER="$server"
+}
 
 CreatePrefix() {
     mkdir -p "$(dirname "$prefix")"
@@ -80,19 +116,37 @@ CreatePrefix() {
 }
 
 if [ "${1:-}" = "--stop" ]; then
-    if [ -d "$prefix" ]; then
-        "$server" -k >/dev/null 2>&1 || true
-    fi
+    for stop_arch in win64 win32; do
+        if [ "$stop_arch" = win32 ] && [ ! -x /usr/lib/wine/wine ]; then
+            continue
+        fi
+        UseArch "$stop_arch"
+        ExportArch
+        if [ -d "$prefix" ]; then
+            "$server" -k >/dev/null 2>&1 || true
+        fi
+    done
     exit 0
 fi
-CreatePrefix
 if [ "${1:-}" = "--init" ]; then
+    case "${2:-win64}" in
+    win64 | win32) UseArch "${2:-win64}" ;;
+    *)
+        echo "usage: wine-run.sh --init [win64 | win32]" >&2
+        exit 2
+        ;;
+    esac
+    ExportArch
+    CreatePrefix
     exit 0
 fi
 if [ $# -eq 0 ]; then
-    echo "usage: wine-run.sh [--init | --stop] [PROGRAM [ARGS...]]" >&2
+    echo "usage: wine-run.sh [--init [win64 | win32] | --stop] [PROGRAM [ARGS...]]" >&2
     exit 2
 fi
+UseArch "$(PeArch "$1")"
+ExportArch
+CreatePrefix
 
 # A GoogleTest program running tests (the listing of tests is not a run).
 gtest_run=0

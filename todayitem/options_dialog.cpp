@@ -6,6 +6,9 @@
 //
 // Each message works on a settings record of its own; the dialog keeps nothing but its
 // controls. Changes reach the item window when the host next creates it.
+#include <cstddef>
+#include <type_traits>
+
 #include <windows.h>
 
 #include "options_dialog_ids.h"
@@ -145,11 +148,22 @@ void RemoveRegistration(HWND dialog) {
     EndDialog(dialog, 1);
 }
 
+// The record's size as the device's shell knows it: 76 bytes on 32-bit machines, the Pocket PC
+// record without the fields that desktop Windows added later (which calls that size
+// OPENFILENAME_SIZE_VERSION_400W: the record up to lpTemplateName). 64-bit builds have no such
+// older layout and give the record's own size.
+#if defined(_WIN32) && !defined(_WIN64)
+constexpr DWORD kOpenFileNameSize = offsetof(OPENFILENAMEW, lpTemplateName) + sizeof(LPCWSTR);
+#else
+constexpr DWORD kOpenFileNameSize = sizeof(OPENFILENAME);
+#endif
+static_assert(sizeof(void*) != 4 || kOpenFileNameSize == 76);
+
 // Lets the user pick the picture file; the choice goes into the path field, unsaved.
 void BrowseForPicture(HWND dialog) {
     WCHAR file[MAX_PATH] = {};
     OPENFILENAME open = {};
-    open.lStructSize = sizeof(OPENFILENAME);
+    open.lStructSize = kOpenFileNameSize;
     open.hwndOwner = dialog;
     open.lpstrFilter = kPictureFilter;
     open.nFilterIndex = 0;
@@ -183,3 +197,7 @@ extern "C" INT_PTR CALLBACK CustomItemOptionsDlgProc(HWND dialog, UINT message, 
             return FALSE;
     }
 }
+
+// The host hands the export to DialogBoxParam as a DLGPROC; on 32-bit x86 the calling
+// convention is part of the type, so a mismatch fails to compile instead of corrupting the stack.
+static_assert(std::is_same_v<decltype(&CustomItemOptionsDlgProc), DLGPROC>);

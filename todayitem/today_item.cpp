@@ -1,5 +1,7 @@
 // The Today item: export ordinal 240 creates the item window, whose procedure answers paints
 // from the picture cache.
+#include <type_traits>
+
 #include <windows.h>
 
 #include "item_state.h"
@@ -69,3 +71,7 @@ extern "C" HWND WINAPI InitializeCustomItem(TODAYLISTITEM* item, HWND host) {
     item->hwndCustom = window;
     return window;
 }
+
+// The Today host calls the export through this pointer type; on 32-bit x86 the calling
+// convention is part of the type, so a mismatch that would corrupt the stack fails to compile.
+static_assert(std::is_same_v<decltype(&InitializeCustomItem), PFNCUSTOMINITIALIZEITEM>);

@@ -74,7 +74,8 @@ TEST_F(DialogOpenFileTest, ChoosesAnExistingFile) {
 
 TEST_F(DialogOpenFileTest, ARecordOfAnotherSizeFails) {
     OPENFILENAMEW record = Record(0);
-    record.lStructSize = 76;  // the 32-bit device's size, not this build's
+    // The size of the desktop's longer record, which adds three fields (12 or 16 bytes).
+    record.lStructSize = sizeof(OPENFILENAMEW) + 4 + 2 * sizeof(void*);
     Win32LayerQueueChooseFile(Path("photo.bmp").c_str());
     EXPECT_FALSE(GetOpenFileNameW(&record));
     EXPECT_EQ(CommDlgExtendedError(), static_cast<DWORD>(CDERR_STRUCTSIZE));
