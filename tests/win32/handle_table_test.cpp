@@ -38,7 +38,8 @@ TEST(HandleTableTest, WrongKindFailsAndLeavesTheHandleAlive) {
 }
 
 TEST(HandleTableTest, ForgedValuesFail) {
-    const uintptr_t kValues[] = {0, 1, 3, 4, 0xFFFFFFFF, ~uintptr_t{0}, uintptr_t{1} << 62};
+    const uintptr_t kValues[] = {
+        0, 1, 3, 4, 0xFFFFFFFF, ~uintptr_t{0}, uintptr_t{1} << (8 * sizeof(uintptr_t) - 2)};
     for (uintptr_t value : kValues) {
         auto* handle = reinterpret_cast<void*>(value);
         EXPECT_EQ(HandleLookup(handle, HandleKind::File), nullptr) << value;

@@ -1,6 +1,10 @@
-// Handle values: bits 0-1 are zero (as Windows handles are multiples of 4), bits 2-25 hold the
-// slot index plus one, bits 26-57 the slot's generation. A slot's generation advances every
-// time it is released, so an old value of a reused slot no longer matches.
+// Handle values: bits 0-1 are zero (as Windows handles are multiples of 4), then the slot index
+// plus one, then the slot's generation. With 64-bit pointers the index has 24 bits (bits 2-25)
+// and the generation 32 (bits 26-57); with 32-bit pointers, as on the device, the index has 16
+// bits (bits 2-17, 65534 live handles, more than a Windows process may hold of its GDI objects)
+// and the generation the 14 bits left (bits 18-31). A slot's generation advances every time it
+// is released, so an old value of a reused slot no longer matches until the generation has
+// come round again.
 #include "handle_table.h"
 
 #include <mutex>
@@ -8,11 +12,14 @@
 
 namespace {
 
-constexpr uintptr_t kIndexBits = 24;
+constexpr uintptr_t kPointerBits = 8 * sizeof(uintptr_t);
+constexpr uintptr_t kIndexBits = kPointerBits >= 64 ? 24 : 16;
 constexpr uintptr_t kIndexMask = (uintptr_t{1} << kIndexBits) - 1;
-constexpr uintptr_t kGenerationMask = 0xFFFFFFFFu;
+constexpr uintptr_t kGenerationBits =
+    kPointerBits - 2 - kIndexBits < 32 ? kPointerBits - 2 - kIndexBits : 32;
+constexpr uint32_t kGenerationMask = static_cast<uint32_t>((uint64_t{1} << kGenerationBits) - 1);
 constexpr size_t kMaxSlots = kIndexMask - 1;
-static_assert(sizeof(uintptr_t) == 8, "handle values need 64-bit pointers");
+static_assert(2 + kIndexBits + kGenerationBits <= kPointerBits, "handle values fit a pointer");
 
 struct HandleSlot {
     void* object = nullptr;

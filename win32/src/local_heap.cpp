@@ -1,6 +1,7 @@
 // The local heap: LocalAlloc hands out fixed blocks from the C heap. Every live block is
 // recorded, so LocalFree refuses a pointer it did not hand out (as Windows validates heap
 // handles) and tests can count what is still allocated.
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
@@ -13,8 +14,10 @@
 namespace {
 
 // Larger requests fail without asking the C heap: no machine the layer runs on can meet them,
-// and a sanitizer's allocator aborts instead of returning null.
-constexpr SIZE_T kLargestBlock = SIZE_T{1} << 40;
+// and a sanitizer's allocator aborts instead of returning null. With 32-bit sizes every request
+// is asked of the C heap, which then answers null for what it cannot give.
+constexpr SIZE_T kLargestBlock =
+    sizeof(SIZE_T) >= 8 ? static_cast<SIZE_T>(uint64_t{1} << 40) : ~SIZE_T{0};
 
 struct LocalHeap {
     std::mutex lock;
