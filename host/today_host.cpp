@@ -16,6 +16,7 @@
 #include "host_platform.h"
 #include "item_registration.h"
 #include "options_command.h"
+#include "picture_check.h"
 #include "picture_settings.h"
 #include "png_writer.h"
 #include "registry_status.h"
@@ -24,7 +25,7 @@
 
 namespace {
 
-const char kItemName[] = "Lumetta";
+const char* const kItemName = kPictureItemName;
 
 struct Command {
     const char* name;
@@ -257,7 +258,8 @@ const std::vector<Command>& Commands() {
          "  --out FILE        the PNG file to write (required)\n"
          "  --screen WxH      the screen size in pixels (default 240x320)\n" SHOW_HOLD_USAGE
          "  --registry FILE   ",
-         "",
+         "For an item that shows no picture (a white item), one line on stderr says why; the\n"
+         "screen is written all the same.\n",
          {"--out", "--screen", SHOW_HOLD_OPTION "--registry"},
          RunShow},
         {"options",

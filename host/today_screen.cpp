@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "item_registration.h"
+#include "picture_check.h"
 #include "pocketpc.h"
 #include "registry_status.h"
 #include "host_platform.h"
@@ -136,6 +137,16 @@ bool RenderTodayScreen(int width, int height, int hold_seconds, TodayScreen* scr
             continue;
         }
         items.push_back(item);
+    }
+
+    // The picture item says nothing when its picture does not appear; the host says why.
+    for (const LoadedItem& item : items) {
+        if (WideToUtf8(item.registration.name.c_str()) != kPictureItemName) continue;
+        PictureSettings settings = DefaultPictureSettings();
+        LoadPictureSettings(&settings);
+        const std::string problem = FindPictureProblem(settings);
+        if (!problem.empty())
+            screen->warnings.push_back(std::string(kPictureItemName) + ": " + problem);
     }
 
     int y = 0;

@@ -12,7 +12,7 @@ struct TodayScreen {
     int height;
     std::vector<uint32_t> pixels;  // 0x00RRGGBB, top row first
     int items_shown;
-    std::vector<std::string> warnings;  // items that could not be shown, and why
+    std::vector<std::string> warnings;  // items not shown, or shown without their picture, and why
 };
 
 // Renders the screen of the given size from the registry's item list, then leaves the host

@@ -99,7 +99,10 @@ bool IsDecodable(const JpegDecoder* decoder) {
     if (decoder->width < 1 || decoder->height < 1) return false;
     if (!decoder->scan_header_complete) return false;
     if (decoder->scan_component_count != decoder->component_count) return false;
+    return FitsBlockLimit(decoder);
+}
 
+bool FitsBlockLimit(const JpegDecoder* decoder) {
     // Every block the decode allocates must fit: a plane of whole MCUs, and the bitmap.
     const McuLayout layout = ComputeMcuLayout(decoder);
     const int64_t plane_bytes =

@@ -82,6 +82,11 @@ struct JpegDecoder {
     // Set by AnalysisSOS when every byte of the scan header was read from the image and no
     // table selector stopped it; the decode gate requires it.
     int32_t scan_header_complete;
+    // What the header parse met, for telling a reader why a file is refused; the decode does
+    // not look at them. frame_marker: the code of the last frame header (SOF0 to SOF15), 0 when
+    // there was none; soi_found: 1 once the SOI search succeeded.
+    int32_t frame_marker;
+    int32_t soi_found;
 };
 
 // Zig-zag sequence of T.81 Figure A.6: the natural index of each zig-zag position.
@@ -107,6 +112,8 @@ void GetPlanes(const JpegDecoder* decoder, uint8_t** r, uint8_t** g, uint8_t** b
 
 // True when the frame and scan read by the header parse can be decoded.
 bool IsDecodable(const JpegDecoder* decoder);
+// True when a plane of whole MCUs and the bitmap of the frame each fit in kMaxBlockBytes.
+bool FitsBlockLimit(const JpegDecoder* decoder);
 
 // --- Huffman tables and block entropy decoding ---
 void AnalysisDHT(JpegDecoder* decoder, int32_t length);

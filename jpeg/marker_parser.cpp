@@ -77,6 +77,7 @@ int32_t AnalysisHeader(JpegDecoder* decoder) {
         if (code == 0xD8) break;
     }
     decoder->in_image = 1;
+    decoder->soi_found = 1;
     while (decoder->in_image == 1) {
         decoder->segment_flags |= AnalysisSegment(decoder);
         if (decoder->segment_flags & kSegmentSOS) break;
@@ -90,6 +91,7 @@ int32_t AnalysisSegment(JpegDecoder* decoder) {
     const int32_t code = NextMarker(decoder);
     switch (code) {
         case 0xC0:  // SOF0
+            decoder->frame_marker = code;
             ReadWord(reader);
             AnalysisSOF0(decoder);
             return 0;
@@ -123,6 +125,11 @@ int32_t AnalysisSegment(JpegDecoder* decoder) {
         default:
             if (code >= 0xE1 && code <= 0xEF) {  // APP1 to APP15
                 Skip(reader, ReadWord(reader) - 2);
+            }
+            // SOF1 to SOF15 (T.81 Table B.1; 0xC4, 0xC8 and 0xCC are DHT, JPG and DAC): noted
+            // so that a refusal can name the coding process, and otherwise passed over.
+            if (code >= 0xC1 && code <= 0xCF && code != 0xC4 && code != 0xC8 && code != 0xCC) {
+                decoder->frame_marker = code;
             }
             // Every other marker has no segment read here: the next search goes through it.
             return 0;

@@ -1,10 +1,13 @@
 // varnel-decode: decodes a JPEG file with LoadJpeg and writes the bitmap it returns as a
-// Windows bitmap file, or prints what the header parse of a JPEG file found. File names are
+// Windows bitmap, PNG or PPM file, or prints what the header parse of a JPEG file found; when
+// the decode gate refuses a file, it says why. File names are
 // UTF-8 inside; on Windows they come from the UTF-16 command line and reach the files through the
 // wide-character calls, so that any name works.
 #include <windows.h>
 #ifdef _WIN32
 // After windows.h, which it builds on.
+#include <fcntl.h>
+#include <io.h>
 #include <shellapi.h>
 #endif
 
@@ -15,25 +18,40 @@
 #include <vector>
 
 #include "jpeg_decoder.h"
+#include "png_writer.h"
+#include "refusal.h"
 #include "varnel.h"
 
 namespace {
 
 const char kUsage[] =
-    "Usage: varnel-decode IN.jpg OUT.bmp\n"
+    "Usage: varnel-decode [--format bmp|png|ppm] IN.jpg OUT\n"
     "       varnel-decode --info IN.jpg\n"
+    "       varnel-decode --version\n"
     "\n"
-    "Decodes a baseline JPEG file with varnel's LoadJpeg and writes the bitmap it returns as a\n"
-    "Windows bitmap file: the 14-byte file header, the 40-byte BITMAPINFOHEADER as LoadJpeg\n"
-    "filled it (24 bits per pixel, bottom-up rows), then the bits as returned.\n"
+    "Decodes a baseline JPEG file with varnel's LoadJpeg and writes the picture in the format\n"
+    "that OUT's extension names:\n"
+    "  .bmp  the bitmap exactly as LoadJpeg returns it: the 14-byte file header, the 40-byte\n"
+    "        BITMAPINFOHEADER as LoadJpeg filled it (24 bits per pixel, bottom-up rows), the bits\n"
+    "  .png  8-bit RGB PNG\n"
+    "  .ppm  binary PPM (P6), 8-bit RGB\n"
+    "OUT '-' writes to standard output, as a bitmap unless --format says otherwise. The file is\n"
+    "written under a temporary name and renamed, so a failure leaves no file behind.\n"
     "\n"
     "Options:\n"
-    "  --info IN.jpg  print what the header parse found: size, precision, components with\n"
-    "                 their sampling factors and table selectors, restart interval, JFIF or\n"
-    "                 JFXX fields, comment, and the segments seen\n"
-    "  -h, --help     show this text\n"
+    "  --format FORMAT  bmp, png or ppm, whatever OUT's extension\n"
+    "  --info IN.jpg    print what the header parse found: size, precision, components with\n"
+    "                   their sampling factors and table selectors, restart interval, JFIF or\n"
+    "                   JFXX fields, comment, the segments seen, and whether varnel decodes\n"
+    "                   the file, or why not\n"
+    "  --version        print the version of the varnel library in use\n"
+    "  -h, --help       show this text\n"
     "\n"
-    "Exit status: 0 on success, 1 when the file cannot be read or decoded, 2 on bad usage.\n";
+    "A file that varnel does not decode (progressive, arithmetic-coded, CMYK, ...) is refused\n"
+    "with one line on stderr that says why and what to do.\n"
+    "\n"
+    "Exit status: 0 on success, 1 when the file cannot be read, decoded or written, 2 on bad\n"
+    "usage (an unknown option, format or extension).\n";
 
 std::u16string ToUtf16(const char* text) {
     const int units = MultiByteToWideChar(CP_UTF8, 0, text, -1, nullptr, 0);
@@ -42,6 +60,15 @@ std::u16string ToUtf16(const char* text) {
     MultiByteToWideChar(CP_UTF8, 0, text, -1, reinterpret_cast<LPWSTR>(wide.data()), units);
     wide.pop_back();  // the terminator that the conversion counted
     return wide;
+}
+
+std::string ToUtf8(const WCHAR* text) {
+    const int length = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
+    if (length <= 0) return std::string();
+    std::string narrow(static_cast<size_t>(length), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text, -1, narrow.data(), length, nullptr, nullptr);
+    narrow.pop_back();  // the terminator
+    return narrow;
 }
 
 #ifdef _WIN32
@@ -99,36 +126,98 @@ void PutLe32(std::vector<uint8_t>* out, uint32_t value) {
     PutLe16(out, value >> 16);
 }
 
+enum class Format { kBmp, kPng, kPpm };
+
+struct FormatName {
+    const char* name;
+    Format format;
+};
+const FormatName kFormats[] = {{"bmp", Format::kBmp}, {"png", Format::kPng}, {"ppm", Format::kPpm}};
+
+bool ParseFormat(const std::string& name, Format* format) {
+    for (const FormatName& known : kFormats) {
+        if (name == known.name) {
+            *format = known.format;
+            return true;
+        }
+    }
+    return false;
+}
+
+// The format that the output name's extension names, in any letter case.
+bool FormatOfName(const std::string& path, Format* format) {
+    const size_t dot = path.find_last_of('.');
+    const size_t slash = path.find_last_of("/\\");
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return false;
+    std::string extension = path.substr(dot + 1);
+    for (char& c : extension) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    return ParseFormat(extension, format);
+}
+
+// The pieces of an output file, written one after the other.
+struct Output {
+    std::vector<uint8_t> head;
+    const uint8_t* bits = nullptr;
+    size_t bits_size = 0;
+};
+
+bool WriteTo(std::FILE* file, const Output& output) {
+    return std::fwrite(output.head.data(), 1, output.head.size(), file) == output.head.size() &&
+           (output.bits_size == 0 ||
+            std::fwrite(output.bits, 1, output.bits_size, file) == output.bits_size);
+}
+
 // Writes the file under a temporary name and renames it, so that a failure never leaves a
-// partial bitmap behind.
-bool WriteFileAtomically(const std::string& path, const std::vector<uint8_t>& head,
-                         const uint8_t* bits, size_t bits_size) {
+// partial picture behind. "-" is standard output.
+bool WriteOutput(const std::string& path, const Output& output) {
+    if (path == "-") {
+#ifdef _WIN32
+        _setmode(_fileno(stdout), _O_BINARY);
+#endif
+        return WriteTo(stdout, output) && std::fflush(stdout) == 0;
+    }
     const std::string temporary = path + ".partial";
     std::FILE* file = OpenFile(temporary, "wb");
     if (file == nullptr) return false;
-    bool ok = std::fwrite(head.data(), 1, head.size(), file) == head.size() &&
-              (bits_size == 0 || std::fwrite(bits, 1, bits_size, file) == bits_size);
+    bool ok = WriteTo(file, output);
     ok = (std::fclose(file) == 0) && ok;
     if (ok) ok = RenameFile(temporary, path) == 0;
     if (!ok) RemoveFile(temporary);
     return ok;
 }
 
-int Decode(const char* in_path, const char* out_path) {
+// Why LoadJpeg gave no bitmap for a file that could be opened: the decode gate's reason, from
+// a header parse of its own.
+std::string RefusalOf(const std::vector<uint8_t>& image) {
+    if (image.size() > 0x7FFFFFFF) return "the file is larger than 2 GiB";
+    varnel::JpegDecoder decoder;
+    varnel::ConstructDecoder(&decoder);
+    std::string words;
+    if (varnel::Attach(&decoder, image.data(), static_cast<int32_t>(image.size())) == 0)
+        words = varnel::DescribeRefusal(&decoder);
+    varnel::DestroyDecoder(&decoder);
+    return words.empty() ? "the decoder ran out of memory" : words;
+}
+
+// The bitmap's pixel (x, y), counted from the top-left, as 0x00RRGGBB.
+uint32_t PixelAt(const uint8_t* bits, size_t stride, int32_t height, int32_t x, int32_t y) {
+    const uint8_t* pixel =
+        bits + static_cast<size_t>(height - 1 - y) * stride + static_cast<size_t>(x) * 3;
+    return uint32_t{pixel[2]} << 16 | uint32_t{pixel[1]} << 8 | pixel[0];
+}
+
+int Decode(const char* in_path, const std::string& out_path, Format format) {
     const std::u16string path = ToUtf16(in_path);
     POINT size{0, 0};
     HBITMAP bitmap = LoadJpeg(nullptr, reinterpret_cast<const WCHAR*>(path.c_str()), &size);
     if (bitmap == nullptr) {
-        std::FILE* probe = OpenFile(in_path, "rb");
-        if (probe == nullptr) {
+        std::vector<uint8_t> image;
+        if (!ReadWholeFile(in_path, &image)) {
             std::fprintf(stderr, "varnel-decode: cannot open '%s': %s\n", in_path,
                          std::strerror(errno));
         } else {
-            std::fclose(probe);
-            std::fprintf(stderr,
-                         "varnel-decode: cannot decode '%s': not a baseline JPEG picture "
-                         "that varnel reads, or damaged\n",
-                         in_path);
+            std::fprintf(stderr, "varnel-decode: cannot decode '%s': %s\n", in_path,
+                         RefusalOf(image).c_str());
         }
         return 1;
     }
@@ -140,29 +229,105 @@ int Decode(const char* in_path, const char* out_path) {
         return 1;
     }
     const BITMAPINFOHEADER& info = section.dsBmih;
+    const int32_t width = info.biWidth;
+    const int32_t height = info.biHeight;
     const size_t stride = static_cast<size_t>(section.dsBm.bmWidthBytes);
-    const size_t bits_size = stride * static_cast<size_t>(info.biHeight);
+    const auto* bits = static_cast<const uint8_t*>(section.dsBm.bmBits);
 
-    std::vector<uint8_t> head;
-    head.reserve(54);
-    PutLe16(&head, 0x4D42);  // "BM"
-    PutLe32(&head, static_cast<uint32_t>(14 + 40 + bits_size));
-    PutLe16(&head, 0);
-    PutLe16(&head, 0);
-    PutLe32(&head, 14 + 40);
-    const auto* header_bytes = reinterpret_cast<const uint8_t*>(&info);
-    head.insert(head.end(), header_bytes, header_bytes + sizeof(BITMAPINFOHEADER));
-
-    const bool written = WriteFileAtomically(
-        out_path, head, static_cast<const uint8_t*>(section.dsBm.bmBits), bits_size);
+    Output output;
+    std::string error;
+    bool encoded = true;
+    switch (format) {
+        case Format::kBmp: {
+            output.bits = bits;
+            output.bits_size = stride * static_cast<size_t>(height);
+            PutLe16(&output.head, 0x4D42);  // "BM"
+            PutLe32(&output.head, static_cast<uint32_t>(14 + 40 + output.bits_size));
+            PutLe16(&output.head, 0);
+            PutLe16(&output.head, 0);
+            PutLe32(&output.head, 14 + 40);
+            const auto* header_bytes = reinterpret_cast<const uint8_t*>(&info);
+            output.head.insert(output.head.end(), header_bytes,
+                               header_bytes + sizeof(BITMAPINFOHEADER));
+            break;
+        }
+        case Format::kPng: {
+            std::vector<uint32_t> pixels;
+            pixels.reserve(static_cast<size_t>(width) * static_cast<size_t>(height));
+            for (int32_t y = 0; y < height; ++y) {
+                for (int32_t x = 0; x < width; ++x)
+                    pixels.push_back(PixelAt(bits, stride, height, x, y));
+            }
+            encoded = EncodePng(width, height, pixels, &output.head, &error);
+            break;
+        }
+        case Format::kPpm: {
+            const std::string header =
+                "P6\n" + std::to_string(width) + " " + std::to_string(height) + "\n255\n";
+            output.head.assign(header.begin(), header.end());
+            output.head.reserve(header.size() +
+                                static_cast<size_t>(width) * 3 * static_cast<size_t>(height));
+            for (int32_t y = 0; y < height; ++y) {
+                for (int32_t x = 0; x < width; ++x) {
+                    const uint32_t pixel = PixelAt(bits, stride, height, x, y);
+                    output.head.push_back(static_cast<uint8_t>(pixel >> 16));
+                    output.head.push_back(static_cast<uint8_t>(pixel >> 8));
+                    output.head.push_back(static_cast<uint8_t>(pixel));
+                }
+            }
+            break;
+        }
+    }
+    const bool written = encoded && WriteOutput(out_path, output);
     DeleteObject(bitmap);
+    if (!encoded) {
+        std::fprintf(stderr, "varnel-decode: cannot write '%s': %s\n", out_path.c_str(),
+                     error.c_str());
+        return 1;
+    }
     if (!written) {
-        std::fprintf(stderr, "varnel-decode: cannot write '%s': %s\n", out_path,
+        std::fprintf(stderr, "varnel-decode: cannot write '%s': %s\n", out_path.c_str(),
                      std::strerror(errno));
         return 1;
     }
-    std::printf("%s: %ld x %ld -> %s\n", in_path, static_cast<long>(size.x),
-                static_cast<long>(size.y), out_path);
+    if (out_path != "-") {
+        std::printf("%s: %ld x %ld -> %s\n", in_path, static_cast<long>(size.x),
+                    static_cast<long>(size.y), out_path.c_str());
+    }
+    return 0;
+}
+
+// The version of the varnel library that this program runs with, from its version resource.
+int Version() {
+#ifdef _WIN32
+    HMODULE library = GetModuleHandleW(L"varnel.dll");
+    const WCHAR kRoot[] = L"\\";
+#else
+    HMODULE library = GetModuleHandleW(u"libvarnel.so");
+    const WCHAR kRoot[] = u"\\";
+#endif
+    WCHAR path[MAX_PATH] = {};
+    if (library == nullptr || GetModuleFileNameW(library, path, MAX_PATH) == 0) {
+        std::fprintf(stderr, "varnel-decode: cannot find the varnel library\n");
+        return 1;
+    }
+    DWORD handle = 0;
+    const DWORD block_size = GetFileVersionInfoSizeW(path, &handle);
+    std::vector<uint8_t> block(block_size);
+    void* value = nullptr;
+    UINT length = 0;
+    if (block_size == 0 || !GetFileVersionInfoW(path, 0, block_size, block.data()) ||
+        !VerQueryValueW(block.data(), kRoot, &value, &length) ||
+        length < sizeof(VS_FIXEDFILEINFO)) {
+        std::fprintf(stderr, "varnel-decode: '%s' has no version resource\n", ToUtf8(path).c_str());
+        return 1;
+    }
+    const auto* fixed = static_cast<const VS_FIXEDFILEINFO*>(value);
+    std::printf("varnel %lu.%lu.%lu.%lu (%s)\n",
+                static_cast<unsigned long>(fixed->dwFileVersionMS >> 16),
+                static_cast<unsigned long>(fixed->dwFileVersionMS & 0xFFFF),
+                static_cast<unsigned long>(fixed->dwFileVersionLS >> 16),
+                static_cast<unsigned long>(fixed->dwFileVersionLS & 0xFFFF), ToUtf8(path).c_str());
     return 0;
 }
 
@@ -247,7 +412,11 @@ int Info(const char* in_path) {
         std::printf("comment: none\n");
     }
     PrintSegments(decoder.segment_flags);
-    std::printf("decodable: %s\n", varnel::IsDecodable(&decoder) ? "yes" : "no");
+    if (varnel::IsDecodable(&decoder)) {
+        std::printf("decodable: yes\n");
+    } else {
+        std::printf("decodable: no: %s\n", varnel::DescribeRefusal(&decoder).c_str());
+    }
     varnel::DestroyDecoder(&decoder);
     return 0;
 }
@@ -286,9 +455,39 @@ int main(int argc, char** argv) {
         std::fputs(kUsage, stdout);
         return 0;
     }
+    if (count == 2 && arguments[1] == "--version") return Version();
     if (count == 3 && arguments[1] == "--info") return Info(arguments[2].c_str());
-    if (count == 3 && arguments[1][0] != '-' && arguments[2][0] != '-')
-        return Decode(arguments[1].c_str(), arguments[2].c_str());
-    std::fputs(kUsage, stderr);
-    return 2;
+
+    // [--format FORMAT] IN OUT; OUT may be "-".
+    bool format_given = false;
+    Format format = Format::kBmp;
+    std::vector<std::string> names;
+    for (size_t i = 1; i < count; ++i) {
+        const std::string& argument = arguments[i];
+        if (argument == "--format" && i + 1 < count && !format_given) {
+            format_given = true;
+            if (!ParseFormat(arguments[++i], &format)) {
+                std::fprintf(stderr, "varnel-decode: unknown format '%s': use bmp, png or ppm\n",
+                             arguments[i].c_str());
+                return 2;
+            }
+        } else if (argument.empty() || argument[0] != '-' || argument == "-") {
+            names.push_back(argument);
+        } else {
+            names.clear();
+            break;
+        }
+    }
+    if (names.size() != 2 || names[0] == "-") {
+        std::fputs(kUsage, stderr);
+        return 2;
+    }
+    if (!format_given && names[1] != "-" && !FormatOfName(names[1], &format)) {
+        std::fprintf(stderr,
+                     "varnel-decode: cannot tell the format of '%s' from its extension: name it "
+                     ".bmp, .png or .ppm, or give --format\n",
+                     names[1].c_str());
+        return 2;
+    }
+    return Decode(names[0].c_str(), names[1], format);
 }

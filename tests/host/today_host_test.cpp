@@ -5,11 +5,15 @@
 #include <stdlib.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
+#include "gate_streams.h"
 #include "test_pictures.h"
 #include "win32/layer.h"
 #include "windows.h"
@@ -64,6 +68,31 @@ protected:
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
 
+public:
+    // Sets the picture through today-host set, as a person would.
+    void SetPicture(const fs::path& path, const char* more = "") {
+        ASSERT_EQ(Host("set --path " + path.string() + " " + more), 0);
+    }
+    // Writes the placement value into the item's settings as no command would.
+    void StoreMode(DWORD mode) {
+        Win32LayerSetRegistryPath(registry_.c_str());
+        HKEY key = nullptr;
+        ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, u"Software\\Quenby\\Lumetta", 0, nullptr, 0,
+                                  KEY_WRITE, nullptr, &key, nullptr),
+                  ERROR_SUCCESS);
+        EXPECT_EQ(RegSetValueExW(key, u"Mode", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&mode),
+                                 sizeof(mode)),
+                  ERROR_SUCCESS);
+        RegCloseKey(key);
+        Win32LayerSetRegistryPath(nullptr);
+    }
+
+    std::string Stderr() const {
+        std::ifstream in(folder_ / "err.txt");
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+
+protected:
     fs::path folder_;
     fs::path registry_;
 };
@@ -148,5 +177,92 @@ TEST_F(TodayHostTest, BadArgumentsAreRefusedWithoutTouchingAnything) {
     EXPECT_EQ(Host("--help", false), 0);
     EXPECT_EQ(Host("set --help", false), 0);
 }
+
+// --- Why an item shows no picture ---
+
+struct WarningRow {
+    const char* name;
+    // Prepares the picture (and settings) of an installed item in the test's folder.
+    void (*prepare)(TodayHostTest* test, const fs::path& folder);
+    const char* words;  // part of the one warning line; empty: no warning
+};
+
+void PrintTo(const WarningRow& row, std::ostream* out) {
+    *out << row.name;
+}
+
+void WriteBytes(const fs::path& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+class TodayHostWarning : public TodayHostTest, public testing::WithParamInterface<WarningRow> {};
+
+void GoodBitmap(TodayHostTest* test, const fs::path& folder) {
+    WriteBitmapFile(folder / "good.bmp", MakeTestPicture(20, 10), false);
+    test->SetPicture(folder / "good.bmp", "--mode tile");
+}
+
+const WarningRow kWarningRows[] = {
+    {"PictureShown", GoodBitmap, ""},
+    {"NoPath", [](TodayHostTest*, const fs::path&) {}, "Lumetta: no picture file is set"},
+    {"FileMissing",
+     [](TodayHostTest* test, const fs::path& folder) {
+         GoodBitmap(test, folder);
+         fs::remove(folder / "good.bmp");
+     },
+     "/good.bmp' does not exist"},
+    {"NotABitmap",
+     [](TodayHostTest* test, const fs::path& folder) {
+         WriteBytes(folder / "photo.gif", "GIF89a");
+         test->SetPicture(folder / "photo.gif");
+     },
+     "/photo.gif' is not a Windows bitmap file (it does not start with \"BM\")"},
+    {"BitmapLoaderFails",
+     [](TodayHostTest* test, const fs::path& folder) {
+         WriteBytes(folder / "empty.bmp", "BM" + std::string(52, '\0'));
+         test->SetPicture(folder / "empty.bmp");
+     },
+     "the bitmap loader cannot read '"},
+    {"JpegRefused",
+     [](TodayHostTest* test, const fs::path& folder) {
+         stagetest::StreamSpec spec;
+         spec.frame_marker = 0xC2;
+         const stagetest::Bytes bytes = stagetest::BuildStream(spec);
+         WriteBytes(folder / "photo.JPG", std::string(bytes.begin(), bytes.end()));
+         test->SetPicture(folder / "photo.JPG");
+     },
+     "/photo.JPG' is refused: progressive JPEG (SOF2): re-encode it as a baseline JPEG"},
+    {"ModeOutOfRange",
+     [](TodayHostTest* test, const fs::path& folder) {
+         GoodBitmap(test, folder);
+         test->StoreMode(3);
+     },
+     "the placement value 3 is outside 0 to 2"},
+};
+
+TEST_P(TodayHostWarning, ShowSaysInOneLineWhyThePictureIsMissing) {
+    ASSERT_EQ(Host("install"), 0);
+    GetParam().prepare(this, folder_);
+    ASSERT_EQ(Host("show --out " + (folder_ / "today.png").string() + " --screen 240x40"), 0);
+    const std::string err = Stderr();
+    if (GetParam().words[0] == 0) {
+        EXPECT_EQ(err, "");
+    } else {
+        EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+        EXPECT_EQ(err.rfind("today-host: Lumetta: ", 0), 0u) << err;
+        EXPECT_NE(err.find(GetParam().words), std::string::npos) << err;
+    }
+    // The screen is written either way; the item's rows are white without a picture.
+    Png screen;
+    ASSERT_TRUE(ReadPng(folder_ / "today.png", &screen));
+    const bool white = std::all_of(screen.pixels.begin(), screen.pixels.begin() + 240 * 24,
+                                   [](uint32_t pixel) { return pixel == kWhite; });
+    EXPECT_EQ(white, GetParam().words[0] != 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Pictures, TodayHostWarning, testing::ValuesIn(kWarningRows),
+                         [](const testing::TestParamInfo<WarningRow>& row) {
+                             return std::string(row.param.name);
+                         });
 
 }  // namespace

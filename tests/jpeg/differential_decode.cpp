@@ -4,6 +4,7 @@
 
 #include "fast_scan.h"
 #include "jpeg_decoder.h"
+#include "refusal.h"
 
 namespace differential {
 
@@ -59,8 +60,11 @@ Outcome DecodeFast(const uint8_t* data, size_t size) {
     varnel::ConstructDecoder(&decoder);
     int32_t consumed = 0;
     decoder.consumed = &consumed;
-    if (varnel::Attach(&decoder, data, static_cast<int32_t>(size)) == 0 &&
-        varnel::IsDecodable(&decoder)) {
+    const bool attached = varnel::Attach(&decoder, data, static_cast<int32_t>(size)) == 0;
+    outcome.refusal_agrees =
+        !attached ||
+        varnel::IsDecodable(&decoder) == (varnel::FindRefusal(&decoder) == varnel::Refusal::kNone);
+    if (attached && varnel::IsDecodable(&decoder)) {
         const int64_t stride = Stride(decoder.width);
         // Filled with a pattern that the decode must overwrite everywhere.
         outcome.rows.assign(static_cast<size_t>(stride * decoder.height), 0xA5);
@@ -79,6 +83,7 @@ Outcome DecodeFast(const uint8_t* data, size_t size) {
 
 std::string Compare(const Outcome& reference, const Outcome& fast) {
     char text[200];
+    if (!fast.refusal_agrees) return "the refusal reason disagrees with the decode gate";
     if (reference.decoded != fast.decoded) {
         std::snprintf(text, sizeof(text), "decoded: reference %d, fast %d", reference.decoded,
                       fast.decoded);

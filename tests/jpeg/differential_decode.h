@@ -21,12 +21,16 @@ struct Outcome {
     int32_t stuff_pending = 0;
     int32_t valid = 0;
     int32_t consumed = 0;
+    // The fast path also asks why a file is refused: false when the reason given (or not given)
+    // disagrees with the decode gate.
+    bool refusal_agrees = true;
 };
 
 Outcome DecodeReference(const uint8_t* data, size_t size);
 Outcome DecodeFast(const uint8_t* data, size_t size);
 
-// Empty when both paths agree; otherwise what differs first.
+// Empty when both paths agree (and the refusal reason with the gate); otherwise what differs
+// first.
 std::string Compare(const Outcome& reference, const Outcome& fast);
 
 }  // namespace differential
