@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstring>
 
 #include "win32/layer.h"
@@ -35,8 +36,12 @@ TEST(LocalHeapTest, RequestsThatCannotBeMetReturnNull) {
     SetLastError(0);
     EXPECT_EQ(LocalAlloc(LPTR, ~SIZE_T{0}), nullptr);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NOT_ENOUGH_MEMORY));
-    // The size of a 65535 x 65535 24-bit picture's rows.
-    EXPECT_EQ(LocalAlloc(LPTR, SIZE_T{196608} * 65535 * 65535), nullptr);
+    // The size of a 65535 x 65535 24-bit picture's rows where sizes have 64 bits; with 32-bit
+    // sizes (where that product would wrap round to a small size), all but the last page of
+    // the address space.
+    const SIZE_T huge = sizeof(SIZE_T) >= 8 ? static_cast<SIZE_T>(uint64_t{196608} * 65535 * 65535)
+                                            : ~SIZE_T{0} - 4095;
+    EXPECT_EQ(LocalAlloc(LPTR, huge), nullptr);
     EXPECT_EQ(Win32LayerLiveLocalBlockCount(), live);
 }
 

@@ -116,28 +116,32 @@ bool ReadAt(int fd, uint64_t offset, void* buffer, size_t size) {
     return true;
 }
 
+// The ELF class of this process's own objects, whose headers ElfW names: the modules it loads
+// are of the same class.
+constexpr unsigned char kNativeClass = sizeof(ElfW(Addr)) == 8 ? ELFCLASS64 : ELFCLASS32;
+
 bool FindSectionIn(int fd, const char* name, ElfSection* out) {
-    Elf64_Ehdr header;
+    ElfW(Ehdr) header;
     if (!ReadAt(fd, 0, &header, sizeof(header))) return false;
-    if (memcmp(header.e_ident, ELFMAG, SELFMAG) != 0 || header.e_ident[EI_CLASS] != ELFCLASS64)
+    if (memcmp(header.e_ident, ELFMAG, SELFMAG) != 0 || header.e_ident[EI_CLASS] != kNativeClass)
         return false;
 #if __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
     if (header.e_ident[EI_DATA] != ELFDATA2LSB) return false;
 #else
     if (header.e_ident[EI_DATA] != ELFDATA2MSB) return false;
 #endif
-    if (header.e_shentsize != sizeof(Elf64_Shdr) || header.e_shnum == 0 ||
+    if (header.e_shentsize != sizeof(ElfW(Shdr)) || header.e_shnum == 0 ||
         header.e_shstrndx >= header.e_shnum)
         return false;
-    std::vector<Elf64_Shdr> sections(header.e_shnum);
-    if (!ReadAt(fd, header.e_shoff, sections.data(), sections.size() * sizeof(Elf64_Shdr)))
+    std::vector<ElfW(Shdr)> sections(header.e_shnum);
+    if (!ReadAt(fd, header.e_shoff, sections.data(), sections.size() * sizeof(ElfW(Shdr))))
         return false;
-    const Elf64_Shdr& names = sections[header.e_shstrndx];
+    const ElfW(Shdr)& names = sections[header.e_shstrndx];
     if (names.sh_size == 0 || names.sh_size > (1u << 24)) return false;
     std::vector<char> strings(names.sh_size);
     if (!ReadAt(fd, names.sh_offset, strings.data(), strings.size())) return false;
     strings.back() = '\0';
-    for (const Elf64_Shdr& section : sections) {
+    for (const ElfW(Shdr) & section : sections) {
         if (section.sh_name >= strings.size()) continue;
         if (strcmp(&strings[section.sh_name], name) != 0) continue;
         if (section.sh_type == SHT_NOBITS) return false;

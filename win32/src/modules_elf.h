@@ -26,5 +26,5 @@ struct ElfSection {
 };
 
 // The section of that name in an ELF file's section headers; false when the file is not a
-// readable 64-bit ELF file of this machine's byte order or has no such section.
+// readable ELF file of this process's class (32 or 64-bit) and byte order or has no such section.
 bool ElfFindSection(const std::string& path, const char* name, ElfSection* out);
