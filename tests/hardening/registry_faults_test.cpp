@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "target_program.h"
 #include "picture_settings.h"
 #include "win32/layer.h"
 
@@ -167,11 +168,13 @@ TEST_F(RegistryFaultsTest, ReadOnlyFileIsReadAndSavesAreRefusedWithAMessage) {
 // today-host, run on such a file, says in words what is wrong with it.
 std::function<int()> RunHost(std::vector<std::string> arguments) {
     return [arguments] {
+        const std::vector<std::string> command = testsupport::TargetArgv(
+            arguments.front(), std::vector<std::string>(arguments.begin() + 1, arguments.end()));
         std::vector<char*> argv;
-        for (const std::string& argument : arguments)
+        for (const std::string& argument : command)
             argv.push_back(const_cast<char*>(argument.c_str()));
         argv.push_back(nullptr);
-        execv(TODAY_HOST, argv.data());
+        execv(argv.front(), argv.data());
         return 91;
     };
 }

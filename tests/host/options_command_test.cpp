@@ -12,6 +12,7 @@
 #include <fstream>
 #include <string>
 
+#include "target_program.h"
 #include "win32/layer.h"
 
 namespace {
@@ -38,7 +39,7 @@ protected:
     }
 
     HostRun Host(const std::string& arguments) {
-        std::string command = std::string("'") + TODAY_HOST_PATH + "' " + arguments +
+        std::string command = testsupport::TargetCommand(TODAY_HOST_PATH) + " " + arguments +
                               " --registry '" + registry_ + "' 2>&1";
         HostRun run{-1, {}};
         FILE* pipe = popen(command.c_str(), "r");

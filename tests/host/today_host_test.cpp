@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "target_program.h"
 #include "gate_streams.h"
 #include "test_pictures.h"
 #include "win32/layer.h"
@@ -61,7 +62,7 @@ protected:
     // Runs today-host with the arguments (and --registry for the commands that take it);
     // returns its exit status.
     int Host(const std::string& arguments, bool with_registry = true) {
-        std::string command = std::string(TODAY_HOST) + " " + arguments;
+        std::string command = testsupport::TargetCommand(TODAY_HOST) + " " + arguments;
         if (with_registry) command += " --registry " + registry_.string();
         command += " >" + (folder_ / "out.txt").string() + " 2>" + (folder_ / "err.txt").string();
         int status = std::system(command.c_str());

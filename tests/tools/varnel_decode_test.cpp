@@ -25,6 +25,7 @@
 #include <string>
 #include <vector>
 
+#include "target_program.h"
 #include "gate_streams.h"
 
 #ifndef VARNEL_DECODE_PATH
@@ -94,8 +95,12 @@ ToolRun Tool(const std::string& arguments, bool with_stderr = true) {
 #else
     const char* const discard = " 2>/dev/null";
 #endif
-    const std::string command =
-        "\"" + ToolPath() + "\" " + arguments + (with_stderr ? " 2>&1" : discard);
+#ifdef _WIN32
+    const std::string program = "\"" + ToolPath() + "\"";
+#else
+    const std::string program = testsupport::TargetCommand(ToolPath());
+#endif
+    const std::string command = program + " " + arguments + (with_stderr ? " 2>&1" : discard);
 #ifdef _WIN32
     // The command processor takes the outer quotes off; UTF-16 carries any file name.
     FILE* pipe = _wpopen(Wide("\"" + command + "\"").c_str(), L"rb");
