@@ -114,7 +114,8 @@ protected:
         return stored;
     }
 
-    static void Register() {
+    // Registers the item; with a subkey, as an installer may leave one under the registration.
+    static void Register(const char16_t* subkey = nullptr) {
         HKEY key = nullptr;
         ASSERT_EQ(
             RegCreateKeyExW(HKEY_LOCAL_MACHINE, u"Software\\Microsoft\\Today\\Items\\Lumetta", 0,
@@ -122,6 +123,14 @@ protected:
             ERROR_SUCCESS);
         DWORD enabled = 1;
         RegSetValueExW(key, u"Enabled", 0, REG_DWORD, reinterpret_cast<BYTE*>(&enabled), 4);
+        if (subkey != nullptr) {
+            HKEY child = nullptr;
+            ASSERT_EQ(RegCreateKeyExW(key, subkey, 0, const_cast<LPWSTR>(u""), 0, KEY_ALL_ACCESS,
+                                      nullptr, &child, nullptr),
+                      ERROR_SUCCESS);
+            RegSetValueExW(child, u"Order", 0, REG_DWORD, reinterpret_cast<BYTE*>(&enabled), 4);
+            RegCloseKey(child);
+        }
         RegCloseKey(key);
     }
 
@@ -344,9 +353,17 @@ TEST_F(OptionsDialogTest, CancellingTheRemovalChangesNothing) {
 }
 
 TEST_F(OptionsDialogTest, ConfirmedRemovalDeletesTheRegistrationAndSavesNothing) {
-    for (bool registered : {true, false}) {
-        SCOPED_TRACE(registered ? "registered" : "already gone");
-        if (registered) Register();
+    // The device's registry deletes a key with its subkeys: a registration with one goes too.
+    struct Registration {
+        const char* name;
+        bool registered;
+        const char16_t* subkey;
+    };
+    for (const Registration& registration : {Registration{"registered", true, nullptr},
+                                             Registration{"with a subkey", true, u"Options"},
+                                             Registration{"already gone", false, nullptr}}) {
+        SCOPED_TRACE(registration.name);
+        if (registration.registered) Register(registration.subkey);
         Store(1, 40, picture_);
         Win32LayerClearMessageBoxes();
         std::u16string typed = u"77";
@@ -356,6 +373,11 @@ TEST_F(OptionsDialogTest, ConfirmedRemovalDeletesTheRegistrationAndSavesNothing)
         Win32LayerQueueAnswerMessageBox(IDOK);
         EXPECT_EQ(RunDialog(), 1);
         EXPECT_FALSE(Registered());
+        HKEY left = nullptr;
+        EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE,
+                                u"Software\\Microsoft\\Today\\Items\\Lumetta\\Options", 0, KEY_READ,
+                                &left),
+                  ERROR_FILE_NOT_FOUND);
         ASSERT_EQ(Win32LayerMessageBoxCount(), 2);
         Win32LayerMessageBox done = Box(1);
         EXPECT_EQ(std::u16string(done.text), kDoneMessage);

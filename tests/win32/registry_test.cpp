@@ -204,7 +204,7 @@ TEST_F(RegistryTest, SmallBufferGetsMoreDataAndStaysUntouched) {
     RegCloseKey(key);
 }
 
-TEST_F(RegistryTest, DeleteKeyRefusesKeysWithSubkeys) {
+TEST_F(RegistryTest, DeleteKeyDeletesTheWholeTreeAsTheDeviceDoes) {
     RegCloseKey(Create(HKEY_LOCAL_MACHINE, u"Software\\Microsoft\\Today\\Items\\Lumetta"));
     HKEY items = Create(HKEY_LOCAL_MACHINE, u"Software\\Microsoft\\Today\\Items");
     HKEY lumetta = nullptr;
@@ -214,10 +214,33 @@ TEST_F(RegistryTest, DeleteKeyRefusesKeysWithSubkeys) {
         RegSetValueExW(lumetta, u"Enabled", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&one), 4),
         ERROR_SUCCESS);
 
+    // A key with subkeys goes with all of them (desktop Windows would refuse it); a sibling
+    // tree and the parent stay.
+    RegCloseKey(
+        Create(HKEY_LOCAL_MACHINE, u"Software\\Microsoft\\Today\\Items\\Lumetta\\Sub\\Deeper"));
+    RegCloseKey(Create(HKEY_LOCAL_MACHINE, u"Software\\Microsoft\\Today\\Other"));
     HKEY today = Create(HKEY_LOCAL_MACHINE, u"Software\\Microsoft\\Today");
-    EXPECT_EQ(RegDeleteKeyW(today, u"Items"), ERROR_ACCESS_DENIED);
+    EXPECT_EQ(RegDeleteKeyW(today, u"Items"), ERROR_SUCCESS);
+    HKEY probe = nullptr;
+    for (const char16_t* gone : {u"Items", u"Items\\Lumetta", u"Items\\Lumetta\\Sub\\Deeper"}) {
+        EXPECT_EQ(RegOpenKeyExW(today, gone, 0, KEY_READ, &probe), ERROR_FILE_NOT_FOUND);
+    }
+    EXPECT_EQ(RegOpenKeyExW(today, u"Other", 0, KEY_READ, &probe), ERROR_SUCCESS);
+    RegCloseKey(probe);
     RegCloseKey(today);
+    // The handles that stayed open on the deleted keys no longer reach anything.
+    DWORD gone_size = 4;
+    EXPECT_EQ(RegQueryValueExW(items, u"X", nullptr, nullptr, nullptr, &gone_size),
+              ERROR_KEY_DELETED);
+    RegCloseKey(items);
 
+    // Deleting a key by another letter case.
+    items = Create(HKEY_LOCAL_MACHINE, u"Software\\Microsoft\\Today\\Items");
+    RegCloseKey(lumetta);
+    lumetta = Create(items, u"Lumetta");
+    ASSERT_EQ(
+        RegSetValueExW(lumetta, u"Enabled", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&one), 4),
+        ERROR_SUCCESS);
     EXPECT_EQ(RegDeleteKeyW(items, u"LUMETTA"), ERROR_SUCCESS);
     EXPECT_EQ(RegDeleteKeyW(items, u"Lumetta"), ERROR_FILE_NOT_FOUND);
     // The handle that stayed open on the deleted key no longer reaches anything.

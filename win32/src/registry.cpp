@@ -3,8 +3,9 @@
 //
 // Behaviour kept from Windows: statuses are the Win32 error codes; a missing key or value is
 // ERROR_FILE_NOT_FOUND; a buffer too small for a value is ERROR_MORE_DATA with the needed size
-// in *data_size and nothing written to the buffer; RegDeleteKeyW refuses a key that has subkeys
-// (ERROR_ACCESS_DENIED); a handle whose key was deleted meanwhile gives ERROR_KEY_DELETED; a
+// in *data_size and nothing written to the buffer; RegDeleteKeyW deletes the key with all its
+// subkeys and their values, as the device's registry does (desktop Windows refuses a key that has
+// subkeys); a handle whose key was deleted meanwhile gives ERROR_KEY_DELETED; a
 // handle's access mask limits what it may do (query, set, create subkeys, enumerate); closing a
 // predefined root succeeds and does nothing.
 //
@@ -379,21 +380,19 @@ WIN32LAYER_API LSTATUS WINAPI RegDeleteKeyW(HKEY key, LPCWSTR sub_key) {
     for (int64_t root_id : call.session.root_ids) {
         if (target == root_id) return ERROR_ACCESS_DENIED;
     }
-    RegistryStatement children;
-    int rc = RegistryPrepare(db, "SELECT 1 FROM keys WHERE parent_id = ?1 LIMIT 1", &children);
-    if (rc != SQLITE_OK) return RegistryStatusFromSqlite(db, rc, true);
-    sqlite3_bind_int64(children.stmt, 1, target);
-    rc = sqlite3_step(children.stmt);
-    if (rc == SQLITE_ROW) return ERROR_ACCESS_DENIED;
-    if (rc != SQLITE_DONE) return RegistryStatusFromSqlite(db, rc, true);
-    for (const char* sql :
-         {"DELETE FROM key_values WHERE key_id = ?1", "DELETE FROM keys WHERE id = ?1"}) {
+    // The key and every key below it: their values first, then the keys themselves.
+    const std::string tree =
+        "WITH RECURSIVE tree (id) AS (SELECT ?1 UNION ALL"
+        " SELECT k.id FROM keys k JOIN tree ON k.parent_id = tree.id) ";
+    for (const char* erase_tree :
+         {"DELETE FROM key_values WHERE key_id IN tree", "DELETE FROM keys WHERE id IN tree"}) {
+        const std::string sql = tree + erase_tree;
         RegistryStatement erase;
-        rc = RegistryPrepare(db, sql, &erase);
+        const int rc = RegistryPrepare(db, sql.c_str(), &erase);
         if (rc != SQLITE_OK) return RegistryStatusFromSqlite(db, rc, true);
         sqlite3_bind_int64(erase.stmt, 1, target);
-        rc = sqlite3_step(erase.stmt);
-        if (rc != SQLITE_DONE) return RegistryStatusFromSqlite(db, rc, true);
+        const int step = sqlite3_step(erase.stmt);
+        if (step != SQLITE_DONE) return RegistryStatusFromSqlite(db, step, true);
     }
     return CallCommit(&call);
 }
