@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs every test: installs what is missing, then builds and tests with g++ and with clang under
-# AddressSanitizer and UndefinedBehaviorSanitizer, and the Windows build under Wine; then runs
-# every fuzz target for a short time.
+# AddressSanitizer and UndefinedBehaviorSanitizer, the Windows x64 and x86 builds under 64-bit
+# and 32-bit Wine, and the Linux build for 32-bit ARM under qemu; then runs every fuzz target
+# for a short time.
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -11,10 +12,13 @@ for preset in dev asan; do
     cmake --workflow --preset "$preset"
 done
 
-# The Windows build, tested under Wine; it compares its bitmaps with the dev build's.
-echo "=== mingw"
+# The cross builds: Windows x64 and x86 under Wine, Linux on 32-bit ARM under qemu. Each
+# compares its bitmaps with the dev build's.
 status=0
-cmake --workflow --preset mingw || status=$?
+for preset in mingw mingw32 armhf; do
+    echo "=== $preset"
+    cmake --workflow --preset "$preset" || status=1
+done
 ./scripts/wine-run.sh --stop
 
 # Every fuzz target for a short fixed time (FUZZ_SECONDS each, 20 by default), built with

@@ -1,23 +1,25 @@
 #!/usr/bin/env bash
-# The Windows LoadJpeg gives the same bitmap as the Linux one: JPEG files of several sizes,
-# samplings and options, made with cjpeg, the sample photographs and the decoder's regression
-# files, and damaged copies (cut short, bytes overwritten), are decoded by varnel-decode.exe
-# under Wine and by the Linux build's varnel-decode. Both must succeed or fail alike, and their
-# Windows bitmap files must be byte for byte equal.
+# A cross build's LoadJpeg gives the same bitmap as the native Linux one: JPEG files of several
+# sizes, samplings and options made with cjpeg (progressive and arithmetic-coded ones among
+# them, which both must refuse), the sample photographs, the decoder's fuzz regression files,
+# and damaged copies (cut short, bytes overwritten) are decoded by the cross build's
+# varnel-decode, run by its runner (scripts/wine-run.sh for Windows x64 and x86,
+# scripts/qemu-arm-run.sh for Linux on ARM), and by the native build's varnel-decode. Both must
+# succeed or fail alike, and their Windows bitmap files must be byte for byte equal.
 #
-#   same_bitmap_test.sh WINE_RUN WINDOWS_DECODE LINUX_DECODE WORK_DIR SOURCE_DIR
+#   same_bitmap_test.sh RUNNER CROSS_DECODE NATIVE_DECODE WORK_DIR SOURCE_DIR
 #
-# Exits 77 (reported as skipped) when the Linux varnel-decode has not been built.
+# Exits 77 (reported as skipped) when the native varnel-decode has not been built.
 set -euo pipefail
 
-wine_run="$1"
-windows_decode="$2"
-linux_decode="$3"
+runner="$1"
+cross_decode="$2"
+native_decode="$3"
 work="$4"
 source_dir="$5"
 
-if [ ! -x "$linux_decode" ]; then
-    echo "skipped: no Linux varnel-decode at $linux_decode (build the dev preset first)"
+if [ ! -x "$native_decode" ]; then
+    echo "skipped: no native varnel-decode at $native_decode (build the dev preset first)"
     exit 77
 fi
 command -v cjpeg >/dev/null || {
@@ -56,28 +58,30 @@ pictures=(
     "40 40 -sample 1x2 -optimize"
     "73 29 -grayscale"
     "128 96 -sample 2x2 -restart 1"
+    "48 32 -progressive"
+    "48 32 -arithmetic"
 )
 
 compared=0
 failed=0
 
-# Decodes FILE on both platforms and compares the outcomes.
+# Decodes FILE with both builds and compares the outcomes.
 Compare() {
     local file="$1" name="$2"
-    local linux_status=0 windows_status=0
-    rm -f "$work/$name.linux.bmp" "$work/$name.windows.bmp"
-    "$linux_decode" "$file" "$work/$name.linux.bmp" >/dev/null 2>&1 || linux_status=$?
-    "$wine_run" "$windows_decode" "$file" "$work/$name.windows.bmp" >/dev/null 2>&1 ||
-        windows_status=$?
+    local native_status=0 cross_status=0
+    rm -f "$work/$name.native.bmp" "$work/$name.cross.bmp"
+    "$native_decode" "$file" "$work/$name.native.bmp" >/dev/null 2>&1 || native_status=$?
+    "$runner" "$cross_decode" "$file" "$work/$name.cross.bmp" >/dev/null 2>&1 ||
+        cross_status=$?
     compared=$((compared + 1))
-    if [ "$linux_status" -ne "$windows_status" ]; then
-        echo "DIFFERENT outcomes: $name: Linux status $linux_status, Windows status $windows_status" >&2
+    if [ "$native_status" -ne "$cross_status" ]; then
+        echo "DIFFERENT outcomes: $name: native status $native_status, cross build's $cross_status" >&2
         failed=$((failed + 1))
-    elif [ "$linux_status" -eq 0 ] && ! cmp -s "$work/$name.linux.bmp" "$work/$name.windows.bmp"; then
+    elif [ "$native_status" -eq 0 ] && ! cmp -s "$work/$name.native.bmp" "$work/$name.cross.bmp"; then
         echo "DIFFERENT bitmaps: $name" >&2
         failed=$((failed + 1))
     else
-        echo "same outcome: $name (status $linux_status)"
+        echo "same outcome: $name (status $native_status)"
     fi
 }
 
@@ -110,16 +114,22 @@ for entry in "${pictures[@]}"; do
     fi
 done
 
-# The sample photographs and the regression files of the decoder.
+# The sample photographs and the regression files of the decoder's fuzz targets (whatever
+# their names), and the JPEG files among the other targets' regression files.
 while IFS= read -r -d '' file; do
     name="$(basename "$file" .jpg)"
     Compare "$file" "$name"
-done < <(find "$source_dir/samples" "$source_dir/tests/fuzz/regressions" -name '*.jpg' -print0 2>/dev/null)
+done < <(
+    find "$source_dir/samples" "$source_dir/tests/fuzz/regressions" -name '*.jpg' -print0 2>/dev/null
+    find "$source_dir/tests/fuzz/regressions/differential_fuzzer" \
+        "$source_dir/tests/fuzz/regressions/load_jpeg_fuzzer" -type f ! -name '*.jpg' \
+        ! -name '*.md' -print0 2>/dev/null
+)
 
 # A file that is not a JPEG fails on both, and neither writes a bitmap.
 printf 'BM not a jpeg' >"$work/not-a-jpeg.jpg"
 Compare "$work/not-a-jpeg.jpg" not-a-jpeg
-if [ -e "$work/not-a-jpeg.linux.bmp" ] || [ -e "$work/not-a-jpeg.windows.bmp" ]; then
+if [ -e "$work/not-a-jpeg.native.bmp" ] || [ -e "$work/not-a-jpeg.cross.bmp" ]; then
     echo "a bitmap was written for a file that is not a JPEG" >&2
     failed=$((failed + 1))
 fi
