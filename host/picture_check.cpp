@@ -59,12 +59,8 @@ std::string CannotOpen(const std::string& name) {
 std::string JpegProblem(const WCHAR* path, const std::string& name) {
     std::vector<uint8_t> image;
     if (!ReadStart(path, 0x7FFFFFFF, &image)) return CannotOpen(name);
-    varnel::JpegDecoder decoder;
-    varnel::ConstructDecoder(&decoder);
-    std::string words;
-    if (varnel::Attach(&decoder, image.data(), static_cast<int32_t>(image.size())) == 0)
-        words = varnel::DescribeRefusal(&decoder);
-    varnel::DestroyDecoder(&decoder);
+    const std::string words =
+        varnel::DescribeRefusalOfImage(image.data(), static_cast<int32_t>(image.size()));
     return words.empty() ? std::string() : "'" + name + "' is refused: " + words;
 }
 

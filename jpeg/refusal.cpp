@@ -173,4 +173,13 @@ std::string DescribeRefusal(const JpegDecoder* decoder) {
     return std::string(problem) + ": " + wording->advice;
 }
 
+std::string DescribeRefusalOfImage(const uint8_t* image, int32_t size) {
+    JpegDecoder decoder;
+    ConstructDecoder(&decoder);
+    std::string words;
+    if (Attach(&decoder, image, size) == 0) words = DescribeRefusal(&decoder);
+    DestroyDecoder(&decoder);
+    return words;
+}
+
 }  // namespace varnel

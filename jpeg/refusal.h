@@ -37,4 +37,8 @@ Refusal FindRefusal(const JpegDecoder* decoder);
 // that matter (the frame marker, the counts, the size). Empty for kNone.
 std::string DescribeRefusal(const JpegDecoder* decoder);
 
+// The same for a whole file image: parses its headers with a decoder of its own. Empty when
+// the gate admits the file.
+std::string DescribeRefusalOfImage(const uint8_t* image, int32_t size);
+
 }  // namespace varnel

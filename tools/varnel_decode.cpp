@@ -190,12 +190,8 @@ bool WriteOutput(const std::string& path, const Output& output) {
 // a header parse of its own.
 std::string RefusalOf(const std::vector<uint8_t>& image) {
     if (image.size() > 0x7FFFFFFF) return "the file is larger than 2 GiB";
-    varnel::JpegDecoder decoder;
-    varnel::ConstructDecoder(&decoder);
-    std::string words;
-    if (varnel::Attach(&decoder, image.data(), static_cast<int32_t>(image.size())) == 0)
-        words = varnel::DescribeRefusal(&decoder);
-    varnel::DestroyDecoder(&decoder);
+    const std::string words =
+        varnel::DescribeRefusalOfImage(image.data(), static_cast<int32_t>(image.size()));
     return words.empty() ? "the decoder ran out of memory" : words;
 }
 
