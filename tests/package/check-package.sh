@@ -53,7 +53,7 @@ Fail() {
 
 work="$(mktemp -d "${TMPDIR:-/tmp}/check-package.XXXXXX")"
 Cleanup() {
-    if [ "$kind" = zip ] && [ -d "$work/wineprefix" -o -d "$work/wineprefix-win32" ]; then
+    if [ "$kind" = zip ] && { [ -d "$work/wineprefix" ] || [ -d "$work/wineprefix-win32" ]; }; then
         PROJECT_WINEPREFIX="$work/wineprefix" "$wine_run" --stop || true
     fi
     rm -rf "$work"
