@@ -12,7 +12,8 @@
 // file name survives).
 std::vector<std::string> Utf8Arguments(int argc, char** argv);
 
-// The item library built with this host: beside it on Windows, the build's on Linux.
+// The item library that comes with this host: beside it on Windows; on Linux the build's for the
+// build tree's host, the installed one for an installed host.
 std::string DefaultItemLibrary();
 
 // --registry FILE: the layer's registry database file on Linux. Windows has one registry, the

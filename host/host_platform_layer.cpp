@@ -1,5 +1,8 @@
 // The host on Linux: the items run on the Win32-subset layer, which keeps the registry in a
 // database file and emulates the device's screen.
+#include <filesystem>
+#include <system_error>
+
 #include "host_platform.h"
 #include "win32/layer.h"
 
@@ -7,8 +10,15 @@ std::vector<std::string> Utf8Arguments(int argc, char** argv) {
     return std::vector<std::string>(argv, argv + argc);
 }
 
+// The host of the build tree uses the item built beside it; an installed host (any other copy of
+// the program) uses the item installed with it, found from its own place, so that an unpacked
+// tree works wherever it lies.
 std::string DefaultItemLibrary() {
-    return TODAY_HOST_DEFAULT_ITEM;
+    std::error_code failure;
+    std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", failure);
+    if (failure || std::filesystem::equivalent(program, TODAY_HOST_BUILD_PROGRAM, failure))
+        return TODAY_HOST_BUILD_ITEM;
+    return (program.parent_path() / TODAY_HOST_INSTALLED_ITEM).lexically_normal().string();
 }
 
 void UseRegistryFile(const char* path) {
