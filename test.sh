@@ -7,10 +7,19 @@ set -euo pipefail
 cd "$(dirname "$0")"
 
 ./scripts/install-deps.sh
+
+# Makes a build's packages (CPack) and runs their install tests: each package unpacked into a
+# fresh place and run from there.
+PackageTests() {
+    echo "=== packages of $1"
+    cmake --build "$1" --target package && ctest --test-dir "$1" -L package --output-on-failure
+}
+
 for preset in dev asan; do
     echo "=== $preset"
     cmake --workflow --preset "$preset"
 done
+PackageTests build/dev
 
 # The cross builds: Windows x64 and x86 under Wine, Linux on 32-bit ARM under qemu. Each
 # compares its bitmaps with the dev build's.
@@ -18,6 +27,9 @@ status=0
 for preset in mingw mingw32 armhf; do
     echo "=== $preset"
     cmake --workflow --preset "$preset" || status=1
+done
+for build in build/mingw build/mingw32; do
+    PackageTests "$build" || status=1
 done
 ./scripts/wine-run.sh --stop
 
