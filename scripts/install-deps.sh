@@ -17,7 +17,7 @@ packages=(
     # Linux on 32-bit ARM: the cross compilers, the armhf libraries, and qemu to run the tests
     g++-arm-linux-gnueabihf qemu-user libsqlite3-dev:armhf libpng-dev:armhf
     # varnel-bench's corpus: photographs re-encoded by scripts/make-bench-corpus.sh
-    mate-backgrounds netpbm
+    mate-backgrounds plasma-workspace-wallpapers netpbm
 )
 
 # The foreign architectures whose packages are named above (NAME:ARCH).
