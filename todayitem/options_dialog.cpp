@@ -201,3 +201,4 @@ extern "C" INT_PTR CALLBACK CustomItemOptionsDlgProc(HWND dialog, UINT message, 
 // The host hands the export to DialogBoxParam as a DLGPROC; on 32-bit x86 the calling
 // convention is part of the type, so a mismatch fails to compile instead of corrupting the stack.
 static_assert(std::is_same_v<decltype(&CustomItemOptionsDlgProc), DLGPROC>);
+static_assert(sizeof(void*) != 4 || sizeof(SHINITDLGINFO) == 12, "the 32-bit shell's record");

@@ -1,5 +1,6 @@
 // The Today item: export ordinal 240 creates the item window, whose procedure answers paints
 // from the picture cache.
+#include <cstddef>
 #include <type_traits>
 
 #include <windows.h>
@@ -75,3 +76,11 @@ extern "C" HWND WINAPI InitializeCustomItem(TODAYLISTITEM* item, HWND host) {
 // The Today host calls the export through this pointer type; on 32-bit x86 the calling
 // convention is part of the type, so a mismatch that would corrupt the stack fails to compile.
 static_assert(std::is_same_v<decltype(&InitializeCustomItem), PFNCUSTOMINITIALIZEITEM>);
+
+// The host's record as the device's 32-bit Today host lays it out: the item writes cyp,
+// szDLLPath, hinstDLL and hwndCustom into the host's memory, so their places must match.
+static_assert(sizeof(void*) != 4 ||
+                  (offsetof(TODAYLISTITEM, cyp) == 72 && offsetof(TODAYLISTITEM, szDLLPath) == 88 &&
+                   offsetof(TODAYLISTITEM, hinstDLL) == 608 &&
+                   offsetof(TODAYLISTITEM, hwndCustom) == 612 && sizeof(TODAYLISTITEM) == 628),
+              "the 32-bit Today host's record");
