@@ -1,10 +1,10 @@
 // libFuzzer target: random sequences of registry calls (create and open keys through up to four
-// handles, set, query and delete values, delete keys, count what a key holds, close handles)
-// checked call by call against a plain in-memory model of keys and values. Names compare
-// without regard to ASCII case; a handle whose key was deleted fails with ERROR_KEY_DELETED,
-// also when a key of the same path exists again; a value read into a buffer too small gives
-// ERROR_MORE_DATA and leaves the buffer untouched. The database lives in memory; every input
-// starts on an empty HKEY_CURRENT_USER and leaves it empty again, with every handle closed.
+// handles, set, query and delete values, delete keys with their trees, count what a key holds,
+// close handles) checked call by call against a plain in-memory model of keys and values. Names
+// compare without regard to ASCII case; a handle whose key was deleted fails with
+// ERROR_KEY_DELETED, also when a key of the same path exists again; a value read into a buffer too
+// small gives ERROR_MORE_DATA and leaves the buffer untouched. The database lives in memory; every
+// input starts on an empty HKEY_CURRENT_USER and leaves it empty again, with every handle closed.
 #include <windows.h>
 
 #include <algorithm>
@@ -89,12 +89,6 @@ std::string Join(const std::string& base, const std::string& sub) {
 std::string ParentOf(const std::string& path) {
     const size_t cut = path.rfind('\\');
     return cut == std::string::npos ? std::string() : path.substr(0, cut);
-}
-
-bool HasChildren(const Model& model, const std::string& path) {
-    const std::string prefix = path + "\\";
-    auto it = model.keys.lower_bound(prefix);
-    return it != model.keys.end() && it->first.compare(0, prefix.size(), prefix) == 0;
 }
 
 [[noreturn]] void Fail(const char* call, LONG got, LONG expected) {
@@ -274,15 +268,17 @@ void DeleteValue(Model* model, ByteSource* source) {
 void DeleteKey(Model* model, ByteSource* source) {
     const std::string path = MakePath(source);
     const std::string lower = Lower(path);
-    LONG expected = ERROR_SUCCESS;
-    if (model->keys.count(lower) == 0) {
-        expected = ERROR_FILE_NOT_FOUND;
-    } else if (HasChildren(*model, lower)) {
-        expected = ERROR_ACCESS_DENIED;
-    }
+    const LONG expected = model->keys.count(lower) == 0 ? ERROR_FILE_NOT_FOUND : ERROR_SUCCESS;
     const std::u16string wide = Wide(path);
     Expect("RegDeleteKeyW", RegDeleteKeyW(HKEY_CURRENT_USER, W(wide)), expected);
-    if (expected == ERROR_SUCCESS) model->keys.erase(lower);
+    if (expected != ERROR_SUCCESS) return;
+    // The key goes with its whole tree, as on the device.
+    const std::string prefix = lower + "\\";
+    auto below = model->keys.lower_bound(prefix);
+    while (below != model->keys.end() && below->first.compare(0, prefix.size(), prefix) == 0) {
+        below = model->keys.erase(below);
+    }
+    model->keys.erase(lower);
 }
 
 void CountContents(Model* model, ByteSource* source) {
