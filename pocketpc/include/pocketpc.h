@@ -1,18 +1,20 @@
-// What only the Pocket PC platform has, for builds against the desktop Windows API: the shell's
-// bitmap loader and dialog initialisation, and the Today host's item record and messages. The
-// rest of the API comes from the real <windows.h>.
+// What only the Pocket PC platform has, beside <windows.h>: the Today host's item record and
+// messages, the shell's dialog initialisation and its bitmap file loader. One header for both
+// platforms: on Linux <windows.h> is the layer's and the shim is built into the layer's library;
+// on Windows it is the system's and the shim is the static library pocketpc_shim.
 #pragma once
 
 #include <windows.h>
 
-// The Linux layer marks its exports with this; here the shim is a static library.
+// The layer marks its exports with this; the Windows shim is a static library and exports
+// nothing.
 #ifndef WIN32LAYER_API
 #define WIN32LAYER_API
 #endif
 
 // The Today host's record for one item, passed to the item's initialisation export (ordinal
 // 240). The host owns it; the item reads szName and fEnabled and writes cyp, szDLLPath,
-// hinstDLL and hwndCustom during the call. Same layout as the Linux layer's record.
+// hinstDLL and hwndCustom during the call.
 #define MAX_ITEMNAME 32
 
 typedef enum _TODAY_TYPE {
@@ -49,7 +51,7 @@ typedef HWND(WINAPI* PFNCUSTOMINITIALIZEITEM)(TODAYLISTITEM* item, HWND host);
 #define WM_TODAYCUSTOM_CLEARCACHE 0x04F2
 #define WM_TODAYCUSTOM_QUERYREFRESHCACHE 0x04F3
 
-// Shell dialog initialisation.
+// Shell dialog initialisation (SHInitDialog).
 #define SHIDIM_FLAGS 0x0001
 
 #define SHIDIF_DONEBUTTON 0x0001
@@ -65,14 +67,17 @@ typedef struct tagSHINITDLGINFO {
 } SHINITDLGINFO, *PSHINITDLGINFO;
 
 extern "C" {
-// Sizes the dialog as its flags ask: SHIDIF_SIZEDLG and SHIDIF_SIZEDLGFULLSCREEN make it as
-// large as the screen. The Done button and the input panel have no desktop counterpart.
-// Returns FALSE for a null record, an unknown mask or a dialog that is not a window.
-BOOL WINAPI SHInitDialog(PSHINITDLGINFO info);
+// Sizes the dialog as its flags ask: SHIDIF_SIZEDLG, SHIDIF_SIZEDLGFULLSCREEN and
+// SHIDIF_FULLSCREENNOMENUBAR make it as large as the screen (the emulated one on Linux). The
+// Done button (SHIDIF_DONEBUTTON: the title bar's OK, which sends IDOK) and the lowered input
+// panel have no desktop counterpart; on Linux the layer records them for the host and tests
+// (Win32LayerLastShInitDialog). FALSE for a null record, an unknown mask or a dialog that is
+// not a window.
+WIN32LAYER_API BOOL WINAPI SHInitDialog(PSHINITDLGINFO info);
 
 // The shell's bitmap file loader: reads a Windows bitmap file (1, 4, 8, 16, 24 or 32 bits per
 // pixel; uncompressed, bit fields or run-length encoded; bottom-up or top-down) into a bottom-up
 // DIB section of 24 bits per pixel (32 when the file has an alpha mask) that the caller deletes.
 // Null when the file cannot be read or is not a bitmap file this loader reads.
-HBITMAP WINAPI SHLoadDIBitmap(LPCWSTR path);
+WIN32LAYER_API HBITMAP WINAPI SHLoadDIBitmap(LPCWSTR path);
 }
