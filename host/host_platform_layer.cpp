@@ -4,7 +4,7 @@
 #include <system_error>
 
 #include "host_platform.h"
-#include "win32/layer.h"
+#include "win32/host_services.h"
 
 std::vector<std::string> Utf8Arguments(int argc, char** argv) {
     return std::vector<std::string>(argv, argv + argc);

@@ -3,7 +3,7 @@
 // input.
 #include "options_dialog_driver.h"
 #include "options_dialog_ids.h"
-#include "win32/layer.h"
+#include "win32/dialog_driver.h"
 
 void DriveOptionsDialog(HMODULE module, DLGPROC procedure, const OptionsActions& actions,
                         OptionsOutcome* outcome) {

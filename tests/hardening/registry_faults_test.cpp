@@ -21,7 +21,7 @@
 
 #include "target_program.h"
 #include "picture_settings.h"
-#include "win32/layer.h"
+#include "win32/host_services.h"
 
 namespace {
 

@@ -19,7 +19,7 @@
 #include <string>
 
 #include "picture_settings.h"
-#include "win32/layer.h"
+#include "win32/host_services.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include <string>
 
 #include "target_program.h"
-#include "win32/layer.h"
+#include "win32/host_services.h"
 
 namespace {
 

@@ -16,7 +16,7 @@
 #include "target_program.h"
 #include "gate_streams.h"
 #include "test_pictures.h"
-#include "win32/layer.h"
+#include "win32/host_services.h"
 #include "windows.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <string>
 
-#include "win32/layer.h"
+#include "win32/host_services.h"
 #include "windows.h"
 
 class TempRegistryTest : public testing::Test {

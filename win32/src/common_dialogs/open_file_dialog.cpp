@@ -16,7 +16,7 @@
 #include "utf16_path.h"
 #include "win32/common_dialogs.h"
 #include "win32/kernel.h"
-#include "win32/layer.h"
+#include "win32/dialog_driver.h"
 
 namespace {
 

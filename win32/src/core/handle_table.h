@@ -11,17 +11,14 @@
 #include <cstdint>
 
 #include "win32/base.h"
+#include "win32/handle_kinds.h"
 
+// The kinds, from the layer's one list of them (the numbers that Win32LayerLiveHandleCount takes).
 enum class HandleKind : uint8_t {
-    File,
-    Bitmap,
-    MemoryDC,
-    WindowDC,
-    Brush,
-    Window,
-    RegistryKey,
-    Module,
-    Count
+#define HANDLE_KIND_ENUMERATOR(NAME, Name) Name = WIN32LAYER_KIND_##NAME,
+    WIN32LAYER_HANDLE_KINDS(HANDLE_KIND_ENUMERATOR)
+#undef HANDLE_KIND_ENUMERATOR
+        Count = WIN32LAYER_KIND_COUNT
 };
 
 // Stores object under a fresh handle value; null when the table is full.

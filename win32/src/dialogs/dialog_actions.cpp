@@ -3,7 +3,7 @@
 
 #include <deque>
 
-#include "win32/layer.h"
+#include "win32/dialog_driver.h"
 
 namespace {
 

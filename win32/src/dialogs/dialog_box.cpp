@@ -13,7 +13,7 @@
 #include "dialog_actions.h"
 #include "dialog_template.h"
 #include "window_object.h"
-#include "win32/layer.h"
+#include "win32/test_probes.h"
 #include "win32/resources.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "dialog_actions.h"
-#include "win32/layer.h"
+#include "win32/dialog_driver.h"
 
 namespace {
 

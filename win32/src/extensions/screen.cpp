@@ -2,7 +2,7 @@
 
 #include <atomic>
 
-#include "win32/layer.h"
+#include "win32/host_services.h"
 
 namespace {
 std::atomic<int> screen_width{240};

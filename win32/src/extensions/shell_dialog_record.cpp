@@ -1,7 +1,7 @@
 // The record of the last SHInitDialog call, for the host and the tests.
 #include "shell_dialog_record.h"
 
-#include "win32/layer.h"
+#include "win32/test_probes.h"
 
 namespace {
 

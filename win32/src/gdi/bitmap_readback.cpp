@@ -1,6 +1,6 @@
 // Reading back what was drawn, for tests and for the host's picture writer.
 #include "gdi_objects.h"
-#include "win32/layer.h"
+#include "win32/host_services.h"
 
 extern "C" WIN32LAYER_API BOOL Win32LayerReadBitmap(HBITMAP handle, int* width, int* height,
                                                     uint32_t* pixels) {

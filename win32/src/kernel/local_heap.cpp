@@ -9,7 +9,7 @@
 #include <unordered_set>
 
 #include "win32/kernel.h"
-#include "win32/layer.h"
+#include "win32/test_probes.h"
 
 namespace {
 

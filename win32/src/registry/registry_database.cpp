@@ -2,8 +2,8 @@
 //
 // Location: the file named by the environment variable WIN32LAYER_REGISTRY; otherwise
 // $XDG_CONFIG_HOME/win32layer/registry.sqlite3, or ~/.config/win32layer/registry.sqlite3 when
-// XDG_CONFIG_HOME is unset or not absolute. Win32LayerSetRegistryPath (win32/layer.h) replaces
-// it at run time. The folder is created when missing.
+// XDG_CONFIG_HOME is unset or not absolute. Win32LayerSetRegistryPath (win32/host_services.h)
+// replaces it at run time. The folder is created when missing.
 //
 // Schema (user_version 1), readable with the sqlite3 command-line tool:
 //
@@ -47,7 +47,7 @@
 #include <filesystem>
 #include <system_error>
 
-#include "win32/layer.h"
+#include "win32/host_services.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 
 #include "screen.h"
 #include "window_object.h"
-#include "win32/layer.h"
+#include "win32/host_services.h"
 
 namespace {
 
