@@ -1,3 +1,6 @@
+// The exact fast kernels' bit reader (fast_bit_reader.h): the bits, marker codes and
+// end-of-data results of JpegReader's ReadBits, taken from a 64-bit buffer refilled up to eight
+// bytes at a time.
 #include "fast_bit_reader.h"
 
 namespace varnel {

@@ -1,3 +1,6 @@
+// The exact fast kernels' colour conversion, portable variant: the YCbCr to RGB formula of
+// ConvertMcu with its chroma terms computed once per chroma sample, the same bits as the
+// reference. SelectColorKernels picks this variant or the AVX2 one (fast_color_avx2.cpp).
 #include "fast_color.h"
 
 #include "jpeg_decoder.h"

@@ -1,3 +1,6 @@
+// The exact fast kernels' Huffman decoding: lookahead tables of 16-bit strings built from the
+// decoder's HuffmanTable records, and the decoding of a block's coefficients (symbol and
+// magnitude) with them, giving exactly what DecodeHuffman and the reference scan loop give.
 #include "fast_huffman.h"
 
 #include <cstring>

@@ -1,3 +1,7 @@
+// The exact fast kernels' inverse DCT: the table of the coefficients' columns (checked for the
+// mirror symmetry it relies on when it is built), the portable and SSE2 variants that add only
+// the columns of the non-zero coefficients, exact to InverseDCT's wrapping 32-bit sums, and
+// SelectIdctKernel, which picks the variant (AVX2 in fast_idct_avx2.cpp) for the processor.
 #include "fast_idct.h"
 
 #include "jpeg_decoder.h"

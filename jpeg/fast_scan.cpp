@@ -1,3 +1,6 @@
+// The exact fast kernels' scan decode: MCU rows decoded with the fast bit reader, Huffman
+// tables and inverse DCT, and converted in strips straight into the bottom-up bitmap rows,
+// the same bytes as DecodeScan followed by LoadJpeg's row assembly.
 #include "fast_scan.h"
 
 #include <algorithm>

@@ -1,3 +1,6 @@
+// JpegReader, shared by both decode paths: byte-level reads for the marker segments and the
+// reference bit-level reads of entropy-coded data (ReadBits: most significant bit first,
+// stuffed zeros removed, markers detected).
 #include "jpeg_reader.h"
 
 #include <cstring>

@@ -1,3 +1,5 @@
+// UTF-16 to UTF-8 and back, checked (an unpaired surrogate or malformed UTF-8 fails), and
+// Windows paths as Linux paths.
 #include "utf16_path.h"
 
 bool Utf16ToUtf8(LPCWSTR text, std::string* out) {

@@ -1,3 +1,5 @@
+// The emulated screen's size: set by the host (Win32LayerSetScreenSize), read by the system
+// metrics, the screen DC and the windows that cover the screen.
 #include "screen.h"
 
 #include <atomic>

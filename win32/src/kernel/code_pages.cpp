@@ -1,3 +1,5 @@
+// Code page conversion: MultiByteToWideChar and WideCharToMultiByte for UTF-8 (CP_UTF8) and
+// the ANSI code page, which the layer takes to be UTF-8 too.
 #include <cstring>
 #include <string>
 
