@@ -1,5 +1,6 @@
 // The registry calls: keys as handles of the handle table, names and values in the registry
-// database (registry_database.cpp, which also documents the tables).
+// database (registry_database.cpp, which also documents the tables), reached through its rows
+// (registry_rows.h). This file holds the Win32 rules; the SQL is in registry_rows.cpp.
 //
 // Behaviour kept from Windows: statuses are the Win32 error codes; a missing key or value is
 // ERROR_FILE_NOT_FOUND; a buffer too small for a value is ERROR_MORE_DATA with the needed size
@@ -14,8 +15,6 @@
 // zero); after Win32LayerSetRegistryPath, handles opened on the previous database are invalid.
 #include "win32/registry.h"
 
-#include <sqlite3.h>
-
 #include <cstring>
 #include <new>
 #include <string>
@@ -23,6 +22,7 @@
 
 #include "handle_table.h"
 #include "registry_database.h"
+#include "registry_rows.h"
 
 namespace {
 
@@ -61,19 +61,6 @@ size_t TextLength(LPCWSTR text) {
     return length;
 }
 
-void BindName(sqlite3_stmt* stmt, int index, const std::u16string& name) {
-    sqlite3_bind_text16(stmt, index, name.data(), static_cast<int>(name.size() * sizeof(char16_t)),
-                        SQLITE_TRANSIENT);
-}
-
-std::u16string ColumnName(sqlite3_stmt* stmt, int column) {
-    const void* text = sqlite3_column_text16(stmt, column);
-    const int bytes = sqlite3_column_bytes16(stmt, column);
-    if (text == nullptr || bytes <= 0) return std::u16string();
-    return std::u16string(static_cast<const char16_t*>(text),
-                          static_cast<size_t>(bytes) / sizeof(char16_t));
-}
-
 // Splits a subkey path at backslashes. An empty path yields no components; an empty component
 // (leading or doubled backslash) is ERROR_BAD_PATHNAME; one trailing backslash is allowed.
 LONG SplitKeyPath(LPCWSTR path, std::vector<std::u16string>* components) {
@@ -98,18 +85,6 @@ LONG ValueName(LPCWSTR name, std::u16string* out) {
     return ERROR_SUCCESS;
 }
 
-// Whether a key row exists; status on a database failure.
-LONG KeyExists(sqlite3* db, int64_t id, bool* exists) {
-    RegistryStatement query;
-    int rc = RegistryPrepare(db, "SELECT 1 FROM keys WHERE id = ?1", &query);
-    if (rc != SQLITE_OK) return RegistryStatusFromSqlite(db, rc, false);
-    sqlite3_bind_int64(query.stmt, 1, id);
-    rc = sqlite3_step(query.stmt);
-    if (rc != SQLITE_ROW && rc != SQLITE_DONE) return RegistryStatusFromSqlite(db, rc, false);
-    *exists = rc == SQLITE_ROW;
-    return ERROR_SUCCESS;
-}
-
 // The database row and access of a key handle, inside the caller's transaction.
 LONG ResolveKey(const RegistrySession& session, HKEY key, ResolvedKey* resolved) {
     RegistryRoot root;
@@ -124,38 +99,11 @@ LONG ResolveKey(const RegistrySession& session, HKEY key, ResolvedKey* resolved)
         return ERROR_INVALID_HANDLE;
     }
     bool exists = false;
-    const LONG status = KeyExists(session.db, object->id, &exists);
+    const LONG status = RegistryRowKeyExists(session.db, object->id, &exists);
     if (status != ERROR_SUCCESS) return status;
     if (!exists) return ERROR_KEY_DELETED;
     resolved->id = object->id;
     resolved->access = object->access;
-    return ERROR_SUCCESS;
-}
-
-// The child of parent with this name: *found false when there is none.
-LONG FindSubkey(sqlite3* db, int64_t parent, const std::u16string& name, int64_t* child,
-                bool* found) {
-    RegistryStatement query;
-    int rc = RegistryPrepare(db, "SELECT id FROM keys WHERE parent_id = ?1 AND name = ?2", &query);
-    if (rc != SQLITE_OK) return RegistryStatusFromSqlite(db, rc, false);
-    sqlite3_bind_int64(query.stmt, 1, parent);
-    BindName(query.stmt, 2, name);
-    rc = sqlite3_step(query.stmt);
-    if (rc != SQLITE_ROW && rc != SQLITE_DONE) return RegistryStatusFromSqlite(db, rc, false);
-    *found = rc == SQLITE_ROW;
-    if (*found) *child = sqlite3_column_int64(query.stmt, 0);
-    return ERROR_SUCCESS;
-}
-
-LONG InsertSubkey(sqlite3* db, int64_t parent, const std::u16string& name, int64_t* child) {
-    RegistryStatement insert;
-    int rc = RegistryPrepare(db, "INSERT INTO keys (parent_id, name) VALUES (?1, ?2)", &insert);
-    if (rc != SQLITE_OK) return RegistryStatusFromSqlite(db, rc, true);
-    sqlite3_bind_int64(insert.stmt, 1, parent);
-    BindName(insert.stmt, 2, name);
-    rc = sqlite3_step(insert.stmt);
-    if (rc != SQLITE_DONE) return RegistryStatusFromSqlite(db, rc, true);
-    *child = sqlite3_last_insert_rowid(db);
     return ERROR_SUCCESS;
 }
 
@@ -165,7 +113,7 @@ LONG WalkPath(sqlite3* db, int64_t start, const std::vector<std::u16string>& com
     int64_t current = start;
     for (const std::u16string& component : components) {
         bool found = false;
-        const LONG status = FindSubkey(db, current, component, &current, &found);
+        const LONG status = RegistryRowFindSubkey(db, current, component, &current, &found);
         if (status != ERROR_SUCCESS) return status;
         if (!found) return ERROR_FILE_NOT_FOUND;
     }
@@ -185,23 +133,10 @@ LONG NewKeyHandle(const RegistrySession& session, int64_t id, REGSAM access, HKE
     return ERROR_SUCCESS;
 }
 
-// One value row: its type and bytes.
-struct StoredValue {
-    DWORD type = REG_NONE;
-    const void* data = nullptr;
-    DWORD size = 0;
-};
-
-void ReadValueColumns(sqlite3_stmt* stmt, int type_column, int data_column, StoredValue* value) {
-    value->type = static_cast<DWORD>(sqlite3_column_int64(stmt, type_column));
-    value->data = sqlite3_column_blob(stmt, data_column);
-    value->size = static_cast<DWORD>(sqlite3_column_bytes(stmt, data_column));
-}
-
 // Hands a value to the caller as RegQueryValueExW and RegEnumValueW do: the type always, then
 // either the size alone (no buffer), the bytes, or ERROR_MORE_DATA with the needed size and the
 // buffer untouched.
-LONG DeliverValue(const StoredValue& value, LPDWORD type, LPBYTE data, LPDWORD data_size) {
+LONG DeliverValue(const RegistryValueRow& value, LPDWORD type, LPBYTE data, LPDWORD data_size) {
     if (type != nullptr) *type = value.type;
     if (data_size == nullptr) return ERROR_SUCCESS;
     if (data != nullptr) {
@@ -289,13 +224,13 @@ WIN32LAYER_API LSTATUS WINAPI RegCreateKeyExW(HKEY key, LPCWSTR sub_key, DWORD /
     bool created = false;
     for (const std::u16string& component : components) {
         bool found = false;
-        status = FindSubkey(db, current, component, &current, &found);
+        status = RegistryRowFindSubkey(db, current, component, &current, &found);
         if (status != ERROR_SUCCESS) return status;
         if (!found) {
             if (!created && (call.key.access & KEY_CREATE_SUB_KEY) == 0) {
                 return ERROR_ACCESS_DENIED;
             }
-            status = InsertSubkey(db, current, component, &current);
+            status = RegistryRowInsertSubkey(db, current, component, &current);
             if (status != ERROR_SUCCESS) return status;
             created = true;
         }
@@ -318,18 +253,11 @@ WIN32LAYER_API LSTATUS WINAPI RegQueryValueExW(HKEY key, LPCWSTR value_name, LPD
     Call call;
     status = CallBegin(&call, key, false, KEY_QUERY_VALUE);
     if (status != ERROR_SUCCESS) return status;
-    sqlite3* db = call.session.db;
-    RegistryStatement query;
-    int rc = RegistryPrepare(
-        db, "SELECT type, data FROM key_values WHERE key_id = ?1 AND name = ?2", &query);
-    if (rc != SQLITE_OK) return RegistryStatusFromSqlite(db, rc, false);
-    sqlite3_bind_int64(query.stmt, 1, call.key.id);
-    BindName(query.stmt, 2, name);
-    rc = sqlite3_step(query.stmt);
-    if (rc == SQLITE_DONE) return ERROR_FILE_NOT_FOUND;
-    if (rc != SQLITE_ROW) return RegistryStatusFromSqlite(db, rc, false);
-    StoredValue value;
-    ReadValueColumns(query.stmt, 0, 1, &value);
+    RegistryValueRow value;
+    bool found = false;
+    status = RegistryRowFindValue(call.session.db, call.key.id, name, &value, &found);
+    if (status != ERROR_SUCCESS) return status;
+    if (!found) return ERROR_FILE_NOT_FOUND;
     return DeliverValue(value, type, data, data_size);
 }
 
@@ -343,25 +271,8 @@ WIN32LAYER_API LSTATUS WINAPI RegSetValueExW(HKEY key, LPCWSTR value_name, DWORD
     Call call;
     status = CallBegin(&call, key, true, KEY_SET_VALUE);
     if (status != ERROR_SUCCESS) return status;
-    sqlite3* db = call.session.db;
-    RegistryStatement upsert;
-    // An existing value keeps its row (and so its place in the enumeration) and its name's case.
-    int rc = RegistryPrepare(db,
-                             "INSERT INTO key_values (key_id, name, type, data)"
-                             " VALUES (?1, ?2, ?3, ?4) ON CONFLICT (key_id, name)"
-                             " DO UPDATE SET type = excluded.type, data = excluded.data",
-                             &upsert);
-    if (rc != SQLITE_OK) return RegistryStatusFromSqlite(db, rc, true);
-    sqlite3_bind_int64(upsert.stmt, 1, call.key.id);
-    BindName(upsert.stmt, 2, name);
-    sqlite3_bind_int64(upsert.stmt, 3, type);
-    if (data_size == 0) {
-        sqlite3_bind_zeroblob(upsert.stmt, 4, 0);  // an empty BLOB, not NULL
-    } else {
-        sqlite3_bind_blob(upsert.stmt, 4, data, static_cast<int>(data_size), SQLITE_STATIC);
-    }
-    rc = sqlite3_step(upsert.stmt);
-    if (rc != SQLITE_DONE) return RegistryStatusFromSqlite(db, rc, true);
+    status = RegistryRowSetValue(call.session.db, call.key.id, name, type, data, data_size);
+    if (status != ERROR_SUCCESS) return status;
     return CallCommit(&call);
 }
 
@@ -380,20 +291,9 @@ WIN32LAYER_API LSTATUS WINAPI RegDeleteKeyW(HKEY key, LPCWSTR sub_key) {
     for (int64_t root_id : call.session.root_ids) {
         if (target == root_id) return ERROR_ACCESS_DENIED;
     }
-    // The key and every key below it: their values first, then the keys themselves.
-    const std::string tree =
-        "WITH RECURSIVE tree (id) AS (SELECT ?1 UNION ALL"
-        " SELECT k.id FROM keys k JOIN tree ON k.parent_id = tree.id) ";
-    for (const char* erase_tree :
-         {"DELETE FROM key_values WHERE key_id IN tree", "DELETE FROM keys WHERE id IN tree"}) {
-        const std::string sql = tree + erase_tree;
-        RegistryStatement erase;
-        const int rc = RegistryPrepare(db, sql.c_str(), &erase);
-        if (rc != SQLITE_OK) return RegistryStatusFromSqlite(db, rc, true);
-        sqlite3_bind_int64(erase.stmt, 1, target);
-        const int step = sqlite3_step(erase.stmt);
-        if (step != SQLITE_DONE) return RegistryStatusFromSqlite(db, step, true);
-    }
+    // The key with all its subkeys and their values, as the device's registry deletes it.
+    status = RegistryRowDeleteTree(db, target);
+    if (status != ERROR_SUCCESS) return status;
     return CallCommit(&call);
 }
 
@@ -404,15 +304,10 @@ WIN32LAYER_API LSTATUS WINAPI RegDeleteValueW(HKEY key, LPCWSTR value_name) {
     Call call;
     status = CallBegin(&call, key, true, KEY_SET_VALUE);
     if (status != ERROR_SUCCESS) return status;
-    sqlite3* db = call.session.db;
-    RegistryStatement erase;
-    int rc = RegistryPrepare(db, "DELETE FROM key_values WHERE key_id = ?1 AND name = ?2", &erase);
-    if (rc != SQLITE_OK) return RegistryStatusFromSqlite(db, rc, true);
-    sqlite3_bind_int64(erase.stmt, 1, call.key.id);
-    BindName(erase.stmt, 2, name);
-    rc = sqlite3_step(erase.stmt);
-    if (rc != SQLITE_DONE) return RegistryStatusFromSqlite(db, rc, true);
-    if (sqlite3_changes(db) == 0) return ERROR_FILE_NOT_FOUND;
+    bool deleted = false;
+    status = RegistryRowDeleteValue(call.session.db, call.key.id, name, &deleted);
+    if (status != ERROR_SUCCESS) return status;
+    if (!deleted) return ERROR_FILE_NOT_FOUND;
     return CallCommit(&call);
 }
 
@@ -435,19 +330,12 @@ WIN32LAYER_API LSTATUS WINAPI RegEnumKeyExW(HKEY key, DWORD index, LPWSTR name, 
     Call call;
     LONG status = CallBegin(&call, key, false, KEY_ENUMERATE_SUB_KEYS);
     if (status != ERROR_SUCCESS) return status;
-    sqlite3* db = call.session.db;
-    RegistryStatement query;
-    int rc = RegistryPrepare(db,
-                             "SELECT name FROM keys WHERE parent_id = ?1"
-                             " ORDER BY name, id LIMIT 1 OFFSET ?2",
-                             &query);
-    if (rc != SQLITE_OK) return RegistryStatusFromSqlite(db, rc, false);
-    sqlite3_bind_int64(query.stmt, 1, call.key.id);
-    sqlite3_bind_int64(query.stmt, 2, index);
-    rc = sqlite3_step(query.stmt);
-    if (rc == SQLITE_DONE) return ERROR_NO_MORE_ITEMS;
-    if (rc != SQLITE_ROW) return RegistryStatusFromSqlite(db, rc, false);
-    status = DeliverName(ColumnName(query.stmt, 0), name, name_length);
+    std::u16string subkey;
+    bool found = false;
+    status = RegistryRowSubkeyAt(call.session.db, call.key.id, index, &subkey, &found);
+    if (status != ERROR_SUCCESS) return status;
+    if (!found) return ERROR_NO_MORE_ITEMS;
+    status = DeliverName(subkey, name, name_length);
     if (status != ERROR_SUCCESS) return status;
     if (key_class != nullptr && class_length != nullptr && *class_length > 0) {
         key_class[0] = u'\0';
@@ -465,23 +353,13 @@ WIN32LAYER_API LSTATUS WINAPI RegEnumValueW(HKEY key, DWORD index, LPWSTR name, 
     Call call;
     LONG status = CallBegin(&call, key, false, KEY_QUERY_VALUE);
     if (status != ERROR_SUCCESS) return status;
-    sqlite3* db = call.session.db;
-    RegistryStatement query;
-    // Values come in the order they were first set, as Windows lists them.
-    int rc = RegistryPrepare(db,
-                             "SELECT name, type, data FROM key_values WHERE key_id = ?1"
-                             " ORDER BY rowid LIMIT 1 OFFSET ?2",
-                             &query);
-    if (rc != SQLITE_OK) return RegistryStatusFromSqlite(db, rc, false);
-    sqlite3_bind_int64(query.stmt, 1, call.key.id);
-    sqlite3_bind_int64(query.stmt, 2, index);
-    rc = sqlite3_step(query.stmt);
-    if (rc == SQLITE_DONE) return ERROR_NO_MORE_ITEMS;
-    if (rc != SQLITE_ROW) return RegistryStatusFromSqlite(db, rc, false);
-    status = DeliverName(ColumnName(query.stmt, 0), name, name_length);
+    RegistryValueRow value;
+    bool found = false;
+    status = RegistryRowValueAt(call.session.db, call.key.id, index, &value, &found);
     if (status != ERROR_SUCCESS) return status;
-    StoredValue value;
-    ReadValueColumns(query.stmt, 1, 2, &value);
+    if (!found) return ERROR_NO_MORE_ITEMS;
+    status = DeliverName(value.name, name, name_length);
+    if (status != ERROR_SUCCESS) return status;
     return DeliverValue(value, type, data, data_size);
 }
 
@@ -495,45 +373,19 @@ WIN32LAYER_API LSTATUS WINAPI RegQueryInfoKeyW(HKEY key, LPWSTR key_class, LPDWO
     Call call;
     LONG status = CallBegin(&call, key, false, KEY_QUERY_VALUE);
     if (status != ERROR_SUCCESS) return status;
-    sqlite3* db = call.session.db;
-    DWORD key_count = 0;
-    DWORD longest_key = 0;
-    DWORD value_count = 0;
-    DWORD longest_value_name = 0;
-    DWORD largest_value = 0;
-    RegistryStatement keys_query;
-    int rc = RegistryPrepare(db, "SELECT name FROM keys WHERE parent_id = ?1", &keys_query);
-    if (rc != SQLITE_OK) return RegistryStatusFromSqlite(db, rc, false);
-    sqlite3_bind_int64(keys_query.stmt, 1, call.key.id);
-    while ((rc = sqlite3_step(keys_query.stmt)) == SQLITE_ROW) {
-        ++key_count;
-        const auto length = static_cast<DWORD>(ColumnName(keys_query.stmt, 0).size());
-        if (length > longest_key) longest_key = length;
-    }
-    if (rc != SQLITE_DONE) return RegistryStatusFromSqlite(db, rc, false);
-    RegistryStatement values_query;
-    rc = RegistryPrepare(db, "SELECT name, length(data) FROM key_values WHERE key_id = ?1",
-                         &values_query);
-    if (rc != SQLITE_OK) return RegistryStatusFromSqlite(db, rc, false);
-    sqlite3_bind_int64(values_query.stmt, 1, call.key.id);
-    while ((rc = sqlite3_step(values_query.stmt)) == SQLITE_ROW) {
-        ++value_count;
-        const auto length = static_cast<DWORD>(ColumnName(values_query.stmt, 0).size());
-        if (length > longest_value_name) longest_value_name = length;
-        const auto size = static_cast<DWORD>(sqlite3_column_int64(values_query.stmt, 1));
-        if (size > largest_value) largest_value = size;
-    }
-    if (rc != SQLITE_DONE) return RegistryStatusFromSqlite(db, rc, false);
+    RegistryKeyCounts counts;
+    status = RegistryRowCount(call.session.db, call.key.id, &counts);
+    if (status != ERROR_SUCCESS) return status;
     if (key_class != nullptr && class_length != nullptr && *class_length > 0) {
         key_class[0] = u'\0';
     }
     if (class_length != nullptr) *class_length = 0;
-    if (sub_keys != nullptr) *sub_keys = key_count;
-    if (max_sub_key_length != nullptr) *max_sub_key_length = longest_key;
+    if (sub_keys != nullptr) *sub_keys = counts.subkeys;
+    if (max_sub_key_length != nullptr) *max_sub_key_length = counts.longest_subkey_name;
     if (max_class_length != nullptr) *max_class_length = 0;
-    if (values != nullptr) *values = value_count;
-    if (max_value_name_length != nullptr) *max_value_name_length = longest_value_name;
-    if (max_value_length != nullptr) *max_value_length = largest_value;
+    if (values != nullptr) *values = counts.values;
+    if (max_value_name_length != nullptr) *max_value_name_length = counts.longest_value_name;
+    if (max_value_length != nullptr) *max_value_length = counts.largest_value;
     if (security_descriptor_size != nullptr) *security_descriptor_size = 0;
     if (last_write_time != nullptr) *last_write_time = FILETIME{0, 0};
     return ERROR_SUCCESS;

@@ -1,6 +1,7 @@
 // The process's connection to the registry database: where it lives, opening it (and creating
 // its schema on first use), refusing a file that is damaged or not a registry, and transactions.
-// The registry calls (registry.cpp) reach SQLite only through a RegistrySession.
+// The statements over its rows are in registry_rows.cpp; the registry calls (registry.cpp) reach
+// the database only through a RegistrySession and those rows.
 #pragma once
 
 #include <cstdint>
