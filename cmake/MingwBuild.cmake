@@ -17,7 +17,7 @@ endif()
 # The test folders whose suites build against the real API and run under Wine. The others
 # (the layer's own tests, those that reach into the layer or run Linux programs) are for Linux
 # builds.
-set(MINGW_TEST_DIRS jpeg wince tools package)
+set(MINGW_TEST_DIRS jpeg windows tools package)
 
 if(CMAKE_CROSSCOMPILING AND PROJECT_BUILD_TESTS)
     # Test discovery runs each test program under Wine when ctest starts (the build cannot run

@@ -18,7 +18,7 @@
 #include "picture_settings.h"
 #include "pocketpc.h"
 #include "scratch_files.h"
-#include "win32/layer.h"
+#include "win32/host_services.h"
 
 namespace {
 

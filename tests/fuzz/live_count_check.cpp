@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "win32/layer.h"
+#include "win32/test_probes.h"
 
 namespace fuzzing {
 

@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "live_count_check.h"
-#include "win32/layer.h"
+#include "win32/host_services.h"
 
 namespace {
 

@@ -12,7 +12,8 @@
 #include "item_harness.h"
 #include "picture_settings.h"
 #include "test_pictures.h"
-#include "win32/layer.h"
+#include "win32/dialog_driver.h"
+#include "win32/test_probes.h"
 
 namespace {
 

@@ -21,7 +21,8 @@
 
 #include "target_program.h"
 #include "picture_settings.h"
-#include "win32/layer.h"
+#include "registry_fixture.h"
+#include "win32/host_services.h"
 
 namespace {
 
@@ -33,20 +34,14 @@ std::vector<char> ReadAll(const std::filesystem::path& path) {
                              std::istreambuf_iterator<char>());
 }
 
-class RegistryFaultsTest : public testing::Test {
+// The database is opened by each test when it is ready (or by the program it runs).
+class RegistryFaultsTest : public testsupport::TempRegistryTest {
 protected:
+    RegistryFaultsTest() : TempRegistryTest(false) {}
     void SetUp() override {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "registry_faults_XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        folder_ = pattern;
-        database_ = (folder_ / "registry.sqlite3").string();
+        ASSERT_NO_FATAL_FAILURE(TempRegistryTest::SetUp());
+        database_ = registry_path_.string();
         messages_ = (folder_ / "stderr.txt").string();
-    }
-    void TearDown() override {
-        Win32LayerSetRegistryPath(nullptr);
-        std::error_code ignored;
-        std::filesystem::remove_all(folder_, ignored);
     }
 
     // A database holding settings that differ from the defaults in every field.
@@ -92,7 +87,6 @@ protected:
         };
     }
 
-    std::filesystem::path folder_;
     std::string database_;
     std::string messages_;
 };

@@ -19,30 +19,21 @@
 #include <string>
 
 #include "picture_settings.h"
-#include "win32/layer.h"
+#include "registry_fixture.h"
+#include "win32/host_services.h"
 
 namespace {
 
 const char16_t kSettingsKey[] = u"Software\\Quenby\\Lumetta";
 
-class RegistryKillTest : public testing::Test {
+// Setting the path opens nothing: the children must not inherit an open connection.
+class RegistryKillTest : public testsupport::TempRegistryTest {
 protected:
     void SetUp() override {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "registry_kill_XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        folder_ = pattern;
-        database_ = (folder_ / "registry.sqlite3").string();
-        // Nothing is opened here: the children must not inherit an open connection.
-        Win32LayerSetRegistryPath(database_.c_str());
-    }
-    void TearDown() override {
-        Win32LayerSetRegistryPath(nullptr);
-        std::error_code ignored;
-        std::filesystem::remove_all(folder_, ignored);
+        ASSERT_NO_FATAL_FAILURE(TempRegistryTest::SetUp());
+        database_ = registry_path_.string();
     }
 
-    std::filesystem::path folder_;
     std::string database_;
 };
 

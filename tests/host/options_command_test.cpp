@@ -13,7 +13,8 @@
 #include <string>
 
 #include "target_program.h"
-#include "win32/layer.h"
+#include "registry_fixture.h"
+#include "win32/host_services.h"
 
 namespace {
 
@@ -22,20 +23,14 @@ struct HostRun {
     std::string output;
 };
 
-class HostOptionsTest : public testing::Test {
+// The host program gets the test's database with --registry.
+class HostOptionsTest : public testsupport::TempRegistryTest {
 protected:
+    HostOptionsTest() : TempRegistryTest(false) {}
     void SetUp() override {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "host_options_XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        folder_ = pattern;
-        registry_ = (folder_ / "registry.sqlite3").string();
+        ASSERT_NO_FATAL_FAILURE(TempRegistryTest::SetUp());
+        registry_ = registry_path_.string();
         ASSERT_EQ(Host("install").status, 0);
-    }
-    void TearDown() override {
-        Win32LayerSetRegistryPath(nullptr);
-        std::error_code ignored;
-        std::filesystem::remove_all(folder_, ignored);
     }
 
     HostRun Host(const std::string& arguments) {
@@ -67,7 +62,6 @@ protected:
         return value;
     }
 
-    std::filesystem::path folder_;
     std::string registry_;
 };
 

@@ -16,7 +16,8 @@
 #include "target_program.h"
 #include "gate_streams.h"
 #include "test_pictures.h"
-#include "win32/layer.h"
+#include "registry_fixture.h"
+#include "win32/host_services.h"
 #include "windows.h"
 
 namespace {
@@ -45,18 +46,13 @@ bool ReadPng(const fs::path& path, Png* out) {
     return true;
 }
 
-class TodayHostTest : public testing::Test {
+// The host program gets the test's database with --registry.
+class TodayHostTest : public testsupport::TempRegistryTest {
 protected:
+    TodayHostTest() : TempRegistryTest(false) {}
     void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "today_host_test_XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        folder_ = pattern;
-        registry_ = folder_ / "registry.sqlite3";
-    }
-    void TearDown() override {
-        Win32LayerSetRegistryPath(nullptr);
-        std::error_code ignored;
-        fs::remove_all(folder_, ignored);
+        ASSERT_NO_FATAL_FAILURE(TempRegistryTest::SetUp());
+        registry_ = registry_path_;
     }
 
     // Runs today-host with the arguments (and --registry for the commands that take it);
@@ -94,7 +90,6 @@ public:
     }
 
 protected:
-    fs::path folder_;
     fs::path registry_;
 };
 

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <ostream>
 
 #include "stage_streams.h"
 
@@ -373,68 +374,54 @@ void PutOnesUpTo(BitWriter* writer, int last) {
     for (int k = 1; k <= last; ++k) stagetest::PutAc(writer, 0, 1);
 }
 
-TEST(DecodeBlock, ZeroRunOfSixteenUpToTheLastPosition) {
+// Blocks that end before position 63, one row per case: AC values of 1 at positions 1 to
+// ones_through, then `symbol` with `extra_count` additional bits `extra`, then the byte 0x5A,
+// which must be what is read next. The positions after ones_through hold `rest`: 0 where the
+// run wrote zeros, 99 (the filler) where nothing was written.
+struct EarlyEndCase {
+    const char* name;
+    int ones_through;
+    int symbol;
+    uint32_t extra;
+    int extra_count;
+    int32_t rest;
+};
+
+// Names the row in the test list and in failures.
+void PrintTo(const EarlyEndCase& row, std::ostream* out) {
+    *out << row.name;
+}
+
+class DecodeBlockEnds : public ::testing::TestWithParam<EarlyEndCase> {};
+
+TEST_P(DecodeBlockEnds, WhereTheSymbolSays) {
+    const EarlyEndCase& row = GetParam();
     BitWriter writer;
     stagetest::PutDc(&writer, 0);
-    PutOnesUpTo(&writer, 47);
-    stagetest::PutAcSymbol(&writer, 0xF0);  // at position 48: fills 48 to 63, ends the block
+    PutOnesUpTo(&writer, row.ones_through);
+    stagetest::PutAcSymbol(&writer, row.symbol);
+    PutBits(&writer, row.extra, row.extra_count);
     PutBits(&writer, 0x5A, 8);
     const Image image(ScanStream(Finish(&writer)));
     Decoder decoder;
     AttachToScan(&decoder, image);
     FillCoefficients(&decoder, 99);
     varnel::DecodeBlock(decoder.get(), 0);
-    for (int k = 1; k < 64; ++k) EXPECT_EQ(At(&decoder, k), k <= 47 ? 1 : 0) << k;
+    for (int k = 1; k < 64; ++k) {
+        EXPECT_EQ(At(&decoder, k), k <= row.ones_through ? 1 : row.rest) << k;
+    }
     EXPECT_EQ(varnel::ReadBits(decoder->reader, 8), 0x5A);
 }
 
-TEST(DecodeBlock, ZeroRunPastTheLastPositionEndsWithoutWriting) {
-    BitWriter writer;
-    stagetest::PutDc(&writer, 0);
-    PutOnesUpTo(&writer, 48);
-    stagetest::PutAcSymbol(&writer, 0xF0);  // at position 49
-    PutBits(&writer, 0x5A, 8);
-    const Image image(ScanStream(Finish(&writer)));
-    Decoder decoder;
-    AttachToScan(&decoder, image);
-    FillCoefficients(&decoder, 99);
-    varnel::DecodeBlock(decoder.get(), 0);
-    for (int k = 1; k < 64; ++k) EXPECT_EQ(At(&decoder, k), k <= 48 ? 1 : 99) << k;
-    EXPECT_EQ(varnel::ReadBits(decoder->reader, 8), 0x5A);
-}
-
-TEST(DecodeBlock, RunPastTheLastPositionReadsItsBitsAndEnds) {
-    BitWriter writer;
-    stagetest::PutDc(&writer, 0);
-    PutOnesUpTo(&writer, 61);
-    stagetest::PutAcSymbol(&writer, 0x31);  // at position 62: run 3 would pass 63
-    PutBits(&writer, 0b1, 1);
-    PutBits(&writer, 0x5A, 8);
-    const Image image(ScanStream(Finish(&writer)));
-    Decoder decoder;
-    AttachToScan(&decoder, image);
-    FillCoefficients(&decoder, 99);
-    varnel::DecodeBlock(decoder.get(), 0);
-    EXPECT_EQ(At(&decoder, 61), 1);
-    EXPECT_EQ(At(&decoder, 62), 99);
-    EXPECT_EQ(At(&decoder, 63), 99);
-    EXPECT_EQ(varnel::ReadBits(decoder->reader, 8), 0x5A);
-}
-
-TEST(DecodeBlock, SizeZeroWithARunBelowFifteenEndsTheBlock) {
-    BitWriter writer;
-    stagetest::PutDc(&writer, 0);
-    PutOnesUpTo(&writer, 4);
-    stagetest::PutAcSymbol(&writer, 0x10);  // at position 5
-    PutBits(&writer, 0x5A, 8);
-    const Image image(ScanStream(Finish(&writer)));
-    Decoder decoder;
-    AttachToScan(&decoder, image);
-    FillCoefficients(&decoder, 99);
-    varnel::DecodeBlock(decoder.get(), 0);
-    for (int k = 1; k < 64; ++k) EXPECT_EQ(At(&decoder, k), k <= 4 ? 1 : 99) << k;
-    EXPECT_EQ(varnel::ReadBits(decoder->reader, 8), 0x5A);
-}
+INSTANTIATE_TEST_SUITE_P(
+    DecodeBlock, DecodeBlockEnds,
+    ::testing::Values(
+        // name, ones through, symbol, extra bits, their count, rest
+        EarlyEndCase{"ZeroRunOfSixteenUpToTheLastPosition", 47, 0xF0, 0, 0, 0},  // fills 48-63
+        EarlyEndCase{"ZeroRunPastTheLastPositionEndsWithoutWriting", 48, 0xF0, 0, 0, 99},
+        EarlyEndCase{"RunPastTheLastPositionReadsItsBitsAndEnds", 61, 0x31, 0b1, 1, 99},
+        EarlyEndCase{"SizeZeroWithARunBelowFifteenEndsTheBlock", 4, 0x10, 0, 0, 99}),
+    [](const ::testing::TestParamInfo<EarlyEndCase>& row) { return row.param.name; });
 
 TEST(DecodeBlock, FullBlockReadsNoFurtherSymbol) {
     BitWriter writer;

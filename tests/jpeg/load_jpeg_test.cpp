@@ -10,7 +10,7 @@
 #include "encoded_files.h"
 #include "jpeg_decoder.h"
 #include "varnel.h"
-#include "win32/layer.h"
+#include "win32/test_probes.h"
 
 namespace {
 

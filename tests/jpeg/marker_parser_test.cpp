@@ -13,6 +13,8 @@ using stagetest::Append;
 using stagetest::Bytes;
 using stagetest::Decoder;
 using stagetest::Image;
+using stagetest::ParsedStream;
+using stagetest::ParseSegments;
 using stagetest::PutWord;
 using stagetest::Segment;
 
@@ -151,14 +153,10 @@ TEST(HeaderParse, NoSoiAndNoEoiEndWithoutHanging) {
 }
 
 TEST(HeaderParse, MarkersWithoutSegmentsArePassedOver) {
-    Bytes bytes;
-    stagetest::Soi(&bytes);
-    Append(&bytes, {0xFF, 0xD0, 0xFF, 0xD8, 0xFF, 0x01});  // RST0, a second SOI, TEM
-    Com(&bytes, "abc");
-    stagetest::Eoi(&bytes);
-    const Image image(bytes);
-    Decoder decoder;
-    Parse(&decoder, image);
+    ParsedStream decoder = ParseSegments([&](Bytes* out) {
+        Append(out, {0xFF, 0xD0, 0xFF, 0xD8, 0xFF, 0x01});  // RST0, a second SOI, TEM
+        Com(out, "abc");
+    });
     EXPECT_STREQ(decoder->comment, "abc");
 }
 
@@ -185,14 +183,10 @@ TEST(HeaderParse, UnrecognisedSegmentIsSearchedThrough) {
 }
 
 TEST(HeaderParse, MarkerAfterAFillByteIsNotRecognised) {
-    Bytes bytes;
-    stagetest::Soi(&bytes);
-    Append(&bytes, {0xFF});
-    Com(&bytes, "abc");
-    stagetest::Eoi(&bytes);
-    const Image image(bytes);
-    Decoder decoder;
-    Parse(&decoder, image);
+    ParsedStream decoder = ParseSegments([&](Bytes* out) {
+        Append(out, {0xFF});
+        Com(out, "abc");
+    });
     EXPECT_EQ(decoder->comment, nullptr);
     EXPECT_EQ(decoder->segment_flags, 0);
 }
@@ -250,14 +244,10 @@ Bytes JfifPayload(int length_without_marker) {
 }
 
 TEST(App0, JfifOfLength16ReadsTheNineFields) {
-    Bytes bytes;
-    stagetest::Soi(&bytes);
-    Segment(&bytes, 0xE0, JfifPayload(16));
-    Dri(&bytes, 7);
-    stagetest::Eoi(&bytes);
-    const Image image(bytes);
-    Decoder decoder;
-    Parse(&decoder, image);
+    ParsedStream decoder = ParseSegments([&](Bytes* out) {
+        Segment(out, 0xE0, JfifPayload(16));
+        Dri(out, 7);
+    });
     EXPECT_EQ(decoder->app0_kind, 1);
     EXPECT_EQ(decoder->segment_flags, varnel::kSegmentJFIF);
     EXPECT_EQ(decoder->jfif_major, 1);
@@ -286,14 +276,10 @@ TEST(App0, JfifThumbnailIsSkipped) {
 }
 
 TEST(App0, ShortJfifReadsPastItsEndAndStepsBack) {
-    Bytes bytes;
-    stagetest::Soi(&bytes);
-    Append(&bytes, {0xFF, 0xE0, 0x00, 0x0A, 'J', 'F', 'I', 'F', 0x00, 0x01, 0x02, 0x03});
-    Dri(&bytes, 7);  // FF DD 00 04 00 07: read as JFIF fields, then parsed as DRI
-    stagetest::Eoi(&bytes);
-    const Image image(bytes);
-    Decoder decoder;
-    Parse(&decoder, image);
+    ParsedStream decoder = ParseSegments([&](Bytes* out) {
+        Append(out, {0xFF, 0xE0, 0x00, 0x0A, 'J', 'F', 'I', 'F', 0x00, 0x01, 0x02, 0x03});
+        Dri(out, 7);  // FF DD 00 04 00 07: read as JFIF fields, then parsed as DRI
+    });
     EXPECT_EQ(decoder->app0_kind, 1);
     EXPECT_EQ(decoder->jfif_major, 1);
     EXPECT_EQ(decoder->jfif_minor, 2);
@@ -306,27 +292,19 @@ TEST(App0, ShortJfifReadsPastItsEndAndStepsBack) {
 }
 
 TEST(App0, IdentifierComparedUpToItsFourthByte) {
-    Bytes bytes;
-    stagetest::Soi(&bytes);
-    Bytes payload = JfifPayload(16);
-    payload[4] = '!';  // the fifth byte is not compared
-    Segment(&bytes, 0xE0, payload);
-    stagetest::Eoi(&bytes);
-    const Image image(bytes);
-    Decoder decoder;
-    Parse(&decoder, image);
+    ParsedStream decoder = ParseSegments([&](Bytes* out) {
+        Bytes payload = JfifPayload(16);
+        payload[4] = '!';  // the fifth byte is not compared
+        Segment(out, 0xE0, payload);
+    });
     EXPECT_EQ(decoder->app0_kind, 1);
 }
 
 TEST(App0, SegmentTooShortForAnIdentifierIsSkippedWhole) {
-    Bytes bytes;
-    stagetest::Soi(&bytes);
-    Segment(&bytes, 0xE0, Text("JFIF"));
-    Dri(&bytes, 7);
-    stagetest::Eoi(&bytes);
-    const Image image(bytes);
-    Decoder decoder;
-    Parse(&decoder, image);
+    ParsedStream decoder = ParseSegments([&](Bytes* out) {
+        Segment(out, 0xE0, Text("JFIF"));
+        Dri(out, 7);
+    });
     EXPECT_EQ(decoder->app0_kind, 0);
     EXPECT_EQ(decoder->segment_flags, 0);
     EXPECT_EQ(decoder->x_density, 1);
@@ -334,17 +312,13 @@ TEST(App0, SegmentTooShortForAnIdentifierIsSkippedWhole) {
 }
 
 TEST(App0, JfxxWithThumbnail) {
-    Bytes bytes;
-    stagetest::Soi(&bytes);
-    Bytes payload = Text("JFXX");
-    Append(&payload, {0x00, 0x13});
-    for (int i = 0; i < 300; ++i) Append(&payload, {0xFF, 0xD9});
-    Segment(&bytes, 0xE0, payload);
-    Dri(&bytes, 7);
-    stagetest::Eoi(&bytes);
-    const Image image(bytes);
-    Decoder decoder;
-    Parse(&decoder, image);
+    ParsedStream decoder = ParseSegments([&](Bytes* out) {
+        Bytes payload = Text("JFXX");
+        Append(&payload, {0x00, 0x13});
+        for (int i = 0; i < 300; ++i) Append(&payload, {0xFF, 0xD9});
+        Segment(out, 0xE0, payload);
+        Dri(out, 7);
+    });
     EXPECT_EQ(decoder->app0_kind, 2);
     EXPECT_EQ(decoder->jfxx_code, 0x13);
     EXPECT_EQ(decoder->segment_flags, 0);
@@ -352,16 +326,12 @@ TEST(App0, JfxxWithThumbnail) {
 }
 
 TEST(App0, OtherIdentifierIsSkippedToItsEnd) {
-    Bytes bytes;
-    stagetest::Soi(&bytes);
-    Bytes payload = Text("AVI1");
-    Append(&payload, {0x00, 0xFF, 0xDD, 0x00, 0x04, 0x00, 0x63, 0xFF, 0xD9});
-    Segment(&bytes, 0xE0, payload);
-    Dri(&bytes, 7);
-    stagetest::Eoi(&bytes);
-    const Image image(bytes);
-    Decoder decoder;
-    Parse(&decoder, image);
+    ParsedStream decoder = ParseSegments([&](Bytes* out) {
+        Bytes payload = Text("AVI1");
+        Append(&payload, {0x00, 0xFF, 0xDD, 0x00, 0x04, 0x00, 0x63, 0xFF, 0xD9});
+        Segment(out, 0xE0, payload);
+        Dri(out, 7);
+    });
     EXPECT_EQ(decoder->app0_kind, 0);
     EXPECT_EQ(decoder->restart_interval, 7);
 }
@@ -378,28 +348,20 @@ TEST(App0, IdentifierCutShortByTheEndIsNotRecognised) {
 }
 
 TEST(AppN, SegmentsAreSkippedWhole) {
-    Bytes bytes;
-    stagetest::Soi(&bytes);
-    Segment(&bytes, 0xE1, Bytes{'E', 'x', 'i', 'f', 0, 0, 0xFF, 0xFE, 0x00, 0x04, 'x', 'y'});
-    Segment(&bytes, 0xEF, Bytes{0xFF, 0xDD, 0x00, 0x04, 0x00, 0x63});
-    Dri(&bytes, 7);
-    stagetest::Eoi(&bytes);
-    const Image image(bytes);
-    Decoder decoder;
-    Parse(&decoder, image);
+    ParsedStream decoder = ParseSegments([&](Bytes* out) {
+        Segment(out, 0xE1, Bytes{'E', 'x', 'i', 'f', 0, 0, 0xFF, 0xFE, 0x00, 0x04, 'x', 'y'});
+        Segment(out, 0xEF, Bytes{0xFF, 0xDD, 0x00, 0x04, 0x00, 0x63});
+        Dri(out, 7);
+    });
     EXPECT_EQ(decoder->comment, nullptr);
     EXPECT_EQ(decoder->restart_interval, 7);
 }
 
 TEST(AppN, LengthBelowTwoDoesNotStopTheParse) {
-    Bytes bytes;
-    stagetest::Soi(&bytes);
-    Append(&bytes, {0xFF, 0xE1, 0x00, 0x00, 0xFF, 0xE0, 0x00, 0x01});
-    Dri(&bytes, 7);
-    stagetest::Eoi(&bytes);
-    const Image image(bytes);
-    Decoder decoder;
-    Parse(&decoder, image);
+    ParsedStream decoder = ParseSegments([&](Bytes* out) {
+        Append(out, {0xFF, 0xE1, 0x00, 0x00, 0xFF, 0xE0, 0x00, 0x01});
+        Dri(out, 7);
+    });
     EXPECT_EQ(decoder->restart_interval, 7);
     EXPECT_EQ(decoder->in_image, 0);
 }
@@ -428,13 +390,7 @@ TEST(Com, LaterCommentReplacesEarlier) {
 }
 
 TEST(Com, EmptyComment) {
-    Bytes bytes;
-    stagetest::Soi(&bytes);
-    Com(&bytes, "");
-    stagetest::Eoi(&bytes);
-    const Image image(bytes);
-    Decoder decoder;
-    Parse(&decoder, image);
+    ParsedStream decoder = ParseSegments([&](Bytes* out) { Com(out, ""); });
     ASSERT_NE(decoder->comment, nullptr);
     EXPECT_EQ(decoder->comment[0], 0);
 }
@@ -452,15 +408,11 @@ TEST(Com, CutShortByTheEndLeavesZeroBytes) {
 }
 
 TEST(Com, LengthBelowTwoLeavesNoComment) {
-    Bytes bytes;
-    stagetest::Soi(&bytes);
-    Com(&bytes, "abc");
-    Append(&bytes, {0xFF, 0xFE, 0x00, 0x01});
-    Dri(&bytes, 7);
-    stagetest::Eoi(&bytes);
-    const Image image(bytes);
-    Decoder decoder;
-    Parse(&decoder, image);
+    ParsedStream decoder = ParseSegments([&](Bytes* out) {
+        Com(out, "abc");
+        Append(out, {0xFF, 0xFE, 0x00, 0x01});
+        Dri(out, 7);
+    });
     EXPECT_EQ(decoder->comment, nullptr);
     EXPECT_EQ(decoder->restart_interval, 7);
 }
@@ -473,13 +425,7 @@ TEST(Dqt, TwoTablesInOneSegmentAreStoredInNaturalOrder) {
     payload.push_back(0x01);
     for (int k = 0; k < 64; ++k) payload.push_back(static_cast<uint8_t>(101 + k));
     ASSERT_EQ(payload.size() + 2, 132u);
-    Bytes bytes;
-    stagetest::Soi(&bytes);
-    Segment(&bytes, 0xDB, payload);
-    stagetest::Eoi(&bytes);
-    const Image image(bytes);
-    Decoder decoder;
-    Parse(&decoder, image);
+    ParsedStream decoder = ParseSegments([&](Bytes* out) { Segment(out, 0xDB, payload); });
     EXPECT_EQ(decoder->segment_flags, varnel::kSegmentDQT);
     EXPECT_EQ(decoder->quant[0][1], 2);
     EXPECT_EQ(decoder->quant[0][8], 3);
@@ -498,14 +444,10 @@ TEST(Dqt, TableByteSelectsPrecisionAndFoldsTheIdentifier) {
     for (int k = 0; k < 64; ++k) PutWord(&wide, 0x0100 + k);
     Bytes narrow{0x05};
     for (int k = 0; k < 64; ++k) narrow.push_back(static_cast<uint8_t>(200 + k % 50));
-    Bytes bytes;
-    stagetest::Soi(&bytes);
-    Segment(&bytes, 0xDB, wide);
-    Segment(&bytes, 0xDB, narrow);
-    stagetest::Eoi(&bytes);
-    const Image image(bytes);
-    Decoder decoder;
-    Parse(&decoder, image);
+    ParsedStream decoder = ParseSegments([&](Bytes* out) {
+        Segment(out, 0xDB, wide);
+        Segment(out, 0xDB, narrow);
+    });
     EXPECT_EQ(decoder->quant[3][0], 0x0100);
     EXPECT_EQ(decoder->quant[3][63], 0x013F);
     EXPECT_EQ(decoder->quant[1][0], 200);
@@ -556,13 +498,9 @@ TEST(Dqt, TableCutShortByTheEndReadsZeros) {
 // --- SOF0, SOS, DRI, DNL ---
 
 TEST(Sof0, FieldsAndLargestSamplingFactors) {
-    Bytes bytes;
-    stagetest::Soi(&bytes);
-    stagetest::Sof0(&bytes, 8, 0x0123, 0x0456, {{1, 2, 2, 0}, {2, 1, 1, 1}, {3, 1, 1, 3}});
-    stagetest::Eoi(&bytes);
-    const Image image(bytes);
-    Decoder decoder;
-    Parse(&decoder, image);
+    ParsedStream decoder = ParseSegments([&](Bytes* out) {
+        stagetest::Sof0(out, 8, 0x0123, 0x0456, {{1, 2, 2, 0}, {2, 1, 1, 1}, {3, 1, 1, 3}});
+    });
     EXPECT_EQ(decoder->segment_flags, 0);
     EXPECT_EQ(decoder->precision, 8);
     EXPECT_EQ(decoder->height, 0x0123);
@@ -578,14 +516,10 @@ TEST(Sof0, FieldsAndLargestSamplingFactors) {
 }
 
 TEST(Sof0, LaterFrameHeaderReplacesTheFactors) {
-    Bytes bytes;
-    stagetest::Soi(&bytes);
-    stagetest::Sof0(&bytes, 8, 16, 16, {{1, 3, 1, 0}, {2, 1, 4, 0}, {3, 1, 1, 0}});
-    stagetest::Sof0(&bytes, 12, 8, 8, {{1, 1, 1, 0}});
-    stagetest::Eoi(&bytes);
-    const Image image(bytes);
-    Decoder decoder;
-    Parse(&decoder, image);
+    ParsedStream decoder = ParseSegments([&](Bytes* out) {
+        stagetest::Sof0(out, 8, 16, 16, {{1, 3, 1, 0}, {2, 1, 4, 0}, {3, 1, 1, 0}});
+        stagetest::Sof0(out, 12, 8, 8, {{1, 1, 1, 0}});
+    });
     EXPECT_EQ(decoder->component_count, 1);
     EXPECT_EQ(decoder->precision, 12);
     EXPECT_EQ(decoder->h_max, 1);
@@ -593,14 +527,10 @@ TEST(Sof0, LaterFrameHeaderReplacesTheFactors) {
 }
 
 TEST(Sof0, OtherComponentCountsReadNoComponents) {
-    Bytes bytes;
-    stagetest::Soi(&bytes);
-    stagetest::Sof0(&bytes, 8, 16, 16, {{1, 2, 1, 0}, {2, 1, 1, 1}, {3, 1, 1, 1}});
-    stagetest::Sof0(&bytes, 8, 24, 32, {{9, 4, 4, 2}, {9, 4, 4, 2}, {9, 4, 4, 2}, {9, 4, 4, 2}});
-    stagetest::Eoi(&bytes);
-    const Image image(bytes);
-    Decoder decoder;
-    Parse(&decoder, image);
+    ParsedStream decoder = ParseSegments([&](Bytes* out) {
+        stagetest::Sof0(out, 8, 16, 16, {{1, 2, 1, 0}, {2, 1, 1, 1}, {3, 1, 1, 1}});
+        stagetest::Sof0(out, 8, 24, 32, {{9, 4, 4, 2}, {9, 4, 4, 2}, {9, 4, 4, 2}, {9, 4, 4, 2}});
+    });
     EXPECT_EQ(decoder->component_count, 4);
     EXPECT_EQ(decoder->width, 32);
     EXPECT_EQ(decoder->h_max, 2);
@@ -676,16 +606,12 @@ TEST(Sos, MoreThanThreeEntriesAreNotStoredBeyondTheThird) {
 }
 
 TEST(DriDnl, RestartIntervalAndNumberOfLines) {
-    Bytes bytes;
-    stagetest::Soi(&bytes);
-    Dri(&bytes, 3);
-    stagetest::Sof0(&bytes, 8, 16, 24, {{1, 1, 1, 0}});
-    Dri(&bytes, 8);
-    Segment(&bytes, 0xDC, Bytes{0x01, 0x02});
-    stagetest::Eoi(&bytes);
-    const Image image(bytes);
-    Decoder decoder;
-    Parse(&decoder, image);
+    ParsedStream decoder = ParseSegments([&](Bytes* out) {
+        Dri(out, 3);
+        stagetest::Sof0(out, 8, 16, 24, {{1, 1, 1, 0}});
+        Dri(out, 8);
+        Segment(out, 0xDC, Bytes{0x01, 0x02});
+    });
     EXPECT_EQ(decoder->restart_interval, 8);
     EXPECT_EQ(decoder->height, 0x0102);
     EXPECT_EQ(decoder->width, 24);

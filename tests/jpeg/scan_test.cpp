@@ -235,41 +235,61 @@ TEST(ScanPicture, GreyBlockWithAcCoefficients) {
     for (int i = 0; i < 64; ++i) EXPECT_EQ(picture.pixels[i], Grey(expected[i])) << i;
 }
 
-TEST(ScanPicture, OneComponentWithFactorsTwoByTwoIsOneBlockPerMcu) {
-    // 32 x 16: eight blocks in raster order, not four-block MCUs.
-    Bytes bytes = Header(32, 16, {{1, 2, 2, 0}});
+// Grey pictures of flat blocks whose levels rise by 10 from 100 in raster order of the blocks,
+// one row per case: the picture's size, the component's sampling factors, the blocks' DC values
+// (level - 128) in scan order, and how many blocks make one row of the picture.
+struct GreyBlocksCase {
+    const char* name;
+    int width;
+    int height;
+    int h;
+    int v;
+    std::vector<int32_t> dc_values;
+    int blocks_per_row;
+};
+
+// Names the row in the test list and in failures.
+void PrintTo(const GreyBlocksCase& row, std::ostream* out) {
+    *out << row.name;
+}
+
+class ScanGreyBlocks : public ::testing::TestWithParam<GreyBlocksCase> {};
+
+TEST_P(ScanGreyBlocks, EachPixelHasItsBlocksLevel) {
+    const GreyBlocksCase& row = GetParam();
+    Bytes bytes = Header(row.width, row.height, {{1, row.h, row.v, 0}});
     BitWriter writer;
     int32_t predictor = 0;
-    PutFlatBlocks(&writer, &predictor, {-28, -18, -8, 2, 12, 22, 32, 42});
+    for (int32_t dc : row.dc_values) {
+        PutFlatBlocks(&writer, &predictor, {dc});
+    }
     Append(&bytes, Finish(&writer));
     stagetest::Eoi(&bytes);
     const Picture picture = DecodePicture(bytes);
     ASSERT_EQ(picture.result, 0);
-    for (int y = 0; y < 16; ++y) {
-        for (int x = 0; x < 32; ++x) {
-            const int block = (y / 8) * 4 + x / 8;
+    for (int y = 0; y < row.height; ++y) {
+        for (int x = 0; x < row.width; ++x) {
+            const int block = (y / 8) * row.blocks_per_row + x / 8;
             EXPECT_EQ(picture.At(x, y), Grey(100 + 10 * block)) << x << " " << y;
         }
     }
 }
 
-TEST(ScanPicture, RightAndBottomEdges) {
-    // 12 x 12: four MCUs; columns 12 to 15 are not converted, rows 12 to 15 go to spare rows.
-    Bytes bytes = Header(12, 12, {{1, 1, 1, 0}});
-    BitWriter writer;
-    int32_t predictor = 0;
-    PutFlatBlocks(&writer, &predictor, {-28, -18, -8, 2});
-    Append(&bytes, Finish(&writer));
-    stagetest::Eoi(&bytes);
-    const Picture picture = DecodePicture(bytes);
-    ASSERT_EQ(picture.result, 0);
-    for (int y = 0; y < 12; ++y) {
-        for (int x = 0; x < 12; ++x) {
-            const int block = (y / 8) * 2 + x / 8;
-            EXPECT_EQ(picture.At(x, y), Grey(100 + 10 * block)) << x << " " << y;
-        }
-    }
-}
+INSTANTIATE_TEST_SUITE_P(
+    ScanPicture, ScanGreyBlocks,
+    ::testing::Values(
+        // 32 x 16: eight blocks in raster order, not four-block MCUs.
+        GreyBlocksCase{"OneComponentWithFactorsTwoByTwoIsOneBlockPerMcu",
+                       32,
+                       16,
+                       2,
+                       2,
+                       {-28, -18, -8, 2, 12, 22, 32, 42},
+                       4},
+        // 12 x 12: four MCUs; columns 12 to 15 are not converted, rows 12 to 15 go to spare
+        // rows.
+        GreyBlocksCase{"RightAndBottomEdges", 12, 12, 1, 1, {-28, -18, -8, 2}, 2}),
+    [](const ::testing::TestParamInfo<GreyBlocksCase>& row) { return row.param.name; });
 
 TEST(ScanPicture, LumaTwoByTwoWithChromaReplicated) {
     Bytes bytes = Header(16, 16, {{1, 2, 2, 0}, {2, 1, 1, 0}, {3, 1, 1, 0}});

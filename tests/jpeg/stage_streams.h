@@ -7,8 +7,11 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <initializer_list>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 #include "jpeg_decoder.h"
 
@@ -228,6 +231,33 @@ struct Decoder {
     varnel::JpegDecoder* operator->() { return &record; }
     varnel::JpegDecoder* get() { return &record; }
 };
+
+// SOI, the segments that `segments` appends, EOI.
+inline Bytes StreamOf(const std::function<void(Bytes*)>& segments) {
+    Bytes bytes;
+    Soi(&bytes);
+    segments(&bytes);
+    Eoi(&bytes);
+    return bytes;
+}
+
+// A stream built and parsed in one call: the image of StreamOf(segments), of exactly its size,
+// and a decoder attached to it whose header parse must succeed (a failure is reported on the
+// test). The image lives as long as the decoder.
+struct ParsedStream {
+    Image image;
+    Decoder decoder;
+    explicit ParsedStream(const std::function<void(Bytes*)>& segments) : image(StreamOf(segments)) {
+        EXPECT_EQ(varnel::Attach(decoder.get(), image.data, image.size), 0)
+            << "the header parse of the stream failed";
+    }
+    varnel::JpegDecoder* operator->() { return decoder.get(); }
+    varnel::JpegDecoder* get() { return decoder.get(); }
+};
+
+inline ParsedStream ParseSegments(const std::function<void(Bytes*)>& segments) {
+    return ParsedStream(segments);
+}
 
 // A reader over the image alone, counting into `counter` when it is given.
 inline varnel::JpegReader ReaderOver(const Image& image, int32_t* counter = nullptr) {

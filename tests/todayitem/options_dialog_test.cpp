@@ -9,7 +9,9 @@
 
 #include "pocketpc.h"
 #include "temp_registry.h"
-#include "win32/layer.h"
+#include "win32/host_services.h"
+#include "win32/dialog_driver.h"
+#include "win32/test_probes.h"
 #include "windows.h"
 
 namespace {

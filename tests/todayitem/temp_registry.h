@@ -1,30 +1,14 @@
-// A registry database of the test's own, in a temporary folder that is removed afterwards.
+// The item tests' fixture: a registry database of the test's own in a temporary folder
+// (testsupport::TempRegistryTest), and the item's settings values written directly.
 #pragma once
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
-#include <filesystem>
-#include <string>
-
-#include "win32/layer.h"
+#include "registry_fixture.h"
 #include "windows.h"
 
-class TempRegistryTest : public testing::Test {
+class TempRegistryTest : public testsupport::TempRegistryTest {
 protected:
-    void SetUp() override {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "lumetta_test_XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        folder_ = pattern;
-        Win32LayerSetRegistryPath((folder_ / "registry.sqlite3").c_str());
-    }
-    void TearDown() override {
-        Win32LayerSetRegistryPath(nullptr);
-        std::error_code ignored;
-        std::filesystem::remove_all(folder_, ignored);
-    }
-
     // Writes one value under HKEY_CURRENT_USER "Software\Quenby\Lumetta".
     void SetSettingsValue(const char16_t* name, DWORD type, const void* bytes, DWORD size) {
         HKEY key = nullptr;
@@ -36,6 +20,4 @@ protected:
                   ERROR_SUCCESS);
         RegCloseKey(key);
     }
-
-    std::filesystem::path folder_;
 };

@@ -8,6 +8,7 @@
 #include "item_harness.h"
 #include "test_pictures.h"
 #include "varnel.h"
+#include "win32/test_probes.h"
 
 namespace {
 

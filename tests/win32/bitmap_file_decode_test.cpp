@@ -228,6 +228,18 @@ TEST(BitmapFileDecode, PaletteIndexPastTheColoursUsedIsBlack) {
     EXPECT_EQ(d.At(3, 0), (Pixel{0, 0, 0, 0}));
 }
 
+// The header of a run-length encoded file (BI_RLE8 for 8 bits per pixel, BI_RLE4 for 4) with a
+// palette of 16 entries.
+BmpWriteSpec RunLengthSpec(int bpp, int width, int height) {
+    BmpWriteSpec spec;
+    spec.bpp = bpp;
+    spec.compression = bpp == 8 ? 1 : 2;
+    spec.width = width;
+    spec.height = height;
+    spec.palette = MakePalette(16, 4);
+    return spec;
+}
+
 // Builds the expected picture of a run-length test: '.' is a pixel never written (black),
 // a hex digit a palette index; rows top first.
 std::vector<Pixel> Expected(const std::vector<std::string>& rows,
@@ -244,12 +256,7 @@ std::vector<Pixel> Expected(const std::vector<std::string>& rows,
 }
 
 TEST(BitmapFileDecode, RunLength8Escapes) {
-    BmpWriteSpec spec;
-    spec.bpp = 8;
-    spec.compression = 1;
-    spec.width = 8;
-    spec.height = 4;
-    spec.palette = MakePalette(16, 4);
+    const BmpWriteSpec spec = RunLengthSpec(8, 8, 4);
     const std::vector<uint8_t> rle = {
         3, 1, 0, 3, 2, 3, 4, 0, 0, 0,  // bottom row: run, absolute run of 3 (padded), end of line
         2, 5, 0, 2, 3, 1,              // run of two, then move 3 right and 1 up
@@ -263,12 +270,7 @@ TEST(BitmapFileDecode, RunLength8Escapes) {
 }
 
 TEST(BitmapFileDecode, RunLength4Escapes) {
-    BmpWriteSpec spec;
-    spec.bpp = 4;
-    spec.compression = 2;
-    spec.width = 8;
-    spec.height = 2;
-    spec.palette = MakePalette(16, 4);
+    const BmpWriteSpec spec = RunLengthSpec(4, 8, 2);
     const std::vector<uint8_t> rle = {
         5, 0x12, 0,    3,    0x34, 0x50, 0, 0,  // alternating run, absolute run of 3 nibbles
         0, 5,    0x67, 0x89, 0xa0, 0,           // absolute run of 5 nibbles: 3 bytes, padded to 4
@@ -279,12 +281,7 @@ TEST(BitmapFileDecode, RunLength4Escapes) {
 }
 
 TEST(BitmapFileDecode, RunLengthDataEndingEarlyKeepsWhatCame) {
-    BmpWriteSpec spec;
-    spec.bpp = 8;
-    spec.compression = 1;
-    spec.width = 4;
-    spec.height = 2;
-    spec.palette = MakePalette(16, 4);
+    const BmpWriteSpec spec = RunLengthSpec(8, 4, 2);
     const std::vector<std::vector<uint8_t>> streams = {
         {4, 2, 0, 0, 2, 3},        // no end of bitmap
         {4, 2, 0, 0, 0, 4, 3, 3},  // absolute run cut short

@@ -13,7 +13,8 @@
 
 #include "bitmap_file_writer.h"
 #include "pocketpc.h"
-#include "win32/layer.h"
+#include "win32/host_services.h"
+#include "win32/test_probes.h"
 #include "windows.h"
 
 namespace {

@@ -11,7 +11,9 @@
 #include <vector>
 
 #include "dialog_template_writer.h"
-#include "win32/layer.h"
+#include "win32/dialog_driver.h"
+#include "win32/host_services.h"
+#include "win32/test_probes.h"
 
 struct SeenCommand {
     WORD id;

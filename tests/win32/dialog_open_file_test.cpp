@@ -1,6 +1,7 @@
 // The file-open dialog: the record's size, the flags that refuse a choice, the buffer's
 // capacity, cancellation, and what is recorded of each call.
 #include "dialog_harness.h"
+#include "temp_folder.h"
 
 #include <stdlib.h>
 
@@ -19,16 +20,13 @@ class DialogOpenFileTest : public DialogTest {
 protected:
     void SetUp() override {
         DialogTest::SetUp();
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "open_file_XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        folder_ = pattern;
+        folder_ = testsupport::MakeTempFolder("open_file");
+        ASSERT_FALSE(folder_.empty());
         std::ofstream(folder_ / "photo.bmp") << "BM";
         std::filesystem::create_directory(folder_ / "album");
     }
     void TearDown() override {
-        std::error_code ignored;
-        std::filesystem::remove_all(folder_, ignored);
+        testsupport::RemoveFolder(folder_);
         DialogTest::TearDown();
     }
 

@@ -11,7 +11,7 @@
 #include <filesystem>
 #include <string>
 
-#include "win32/layer.h"
+#include "win32/test_probes.h"
 
 namespace {
 

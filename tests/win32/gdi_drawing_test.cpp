@@ -7,7 +7,8 @@
 #include <cstring>
 #include <vector>
 
-#include "win32/layer.h"
+#include "win32/host_services.h"
+#include "win32/test_probes.h"
 
 namespace {
 

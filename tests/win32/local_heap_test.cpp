@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "win32/layer.h"
+#include "win32/test_probes.h"
 
 namespace {
 

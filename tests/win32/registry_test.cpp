@@ -16,36 +16,25 @@
 #include <string>
 #include <vector>
 
-#include "win32/layer.h"
+#include "registry_fixture.h"
+#include "win32/host_services.h"
+#include "win32/test_probes.h"
 #include "windows.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-fs::path MakeTempFolder() {
-    std::string pattern = (fs::temp_directory_path() / "registry_test_XXXXXX").string();
-    const char* made = mkdtemp(pattern.data());
-    return made != nullptr ? fs::path(made) : fs::path();
-}
-
 std::vector<char> ReadAll(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
     return std::vector<char>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-class RegistryTest : public testing::Test {
+class RegistryTest : public testsupport::TempRegistryTest {
 protected:
     void SetUp() override {
-        folder_ = MakeTempFolder();
-        ASSERT_FALSE(folder_.empty());
-        path_ = folder_ / "registry.sqlite3";
-        Win32LayerSetRegistryPath(path_.c_str());
-    }
-    void TearDown() override {
-        Win32LayerSetRegistryPath(nullptr);
-        std::error_code ignored;
-        fs::remove_all(folder_, ignored);
+        ASSERT_NO_FATAL_FAILURE(TempRegistryTest::SetUp());
+        path_ = registry_path_;
     }
 
     HKEY Create(HKEY root, const char16_t* path, DWORD* disposition = nullptr) {
@@ -56,7 +45,6 @@ protected:
         return key;
     }
 
-    fs::path folder_;
     fs::path path_;
 };
 

@@ -63,8 +63,8 @@ static_assert(sizeof(void*) != 4 || sizeof(OPENFILENAMEW) == 76);
 
 extern "C" {
 // The file-open dialog. The person's choice (a path) or cancellation comes from the queued
-// actions (win32/layer.h). Returns non-zero with the chosen full path in lpstrFile; zero when
-// cancelled (CommDlgExtendedError 0) or on failure (CommDlgExtendedError says which). When the
+// actions (win32/dialog_driver.h). Returns non-zero with the chosen full path in lpstrFile; zero
+// when cancelled (CommDlgExtendedError 0) or on failure (CommDlgExtendedError says which). When the
 // path does not fit nMaxFile, the first character of lpstrFile receives the capacity needed,
 // in characters, and the error is FNERR_BUFFERTOOSMALL.
 WIN32LAYER_API BOOL WINAPI GetOpenFileNameW(LPOPENFILENAMEW record);

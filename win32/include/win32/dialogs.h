@@ -2,7 +2,7 @@
 // control classes STATIC, EDIT, BUTTON and COMBOBOX, and message boxes.
 //
 // The layer shows nothing on a screen: a modal dialog runs on the actions of a person that the
-// host or a test queued beforehand (win32/layer.h), until it ends or the actions run out.
+// host or a test queued beforehand (win32/dialog_driver.h), until it ends or the actions run out.
 // Dialog units become pixels with the base units of a font of the template's point size at
 // 96 dots per inch (9 points: 6 x 12 pixels); without a font, 8 x 16 pixels.
 #pragma once

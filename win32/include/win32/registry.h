@@ -1,7 +1,7 @@
 // The registry: keys under the predefined roots HKEY_CURRENT_USER and HKEY_LOCAL_MACHINE, each
 // holding named values of a type with raw bytes. On Linux the layer keeps them in a SQLite
-// database (see Win32LayerSetRegistryPath in win32/layer.h for where it lives). Key and value
-// names compare without regard to ASCII letter case and keep the case they were created with.
+// database (see Win32LayerSetRegistryPath in win32/host_services.h for where it lives). Key and
+// value names compare without regard to ASCII letter case and keep the case they were created with.
 #pragma once
 
 #include "win32/base.h"

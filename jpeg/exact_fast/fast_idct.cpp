@@ -1,0 +1,279 @@
+// The exact fast kernels' inverse DCT: the table of the coefficients' columns (checked for the
+// mirror symmetry it relies on when it is built), the portable and SSE2 variants that add only
+// the columns of the non-zero coefficients, exact to InverseDCT's wrapping 32-bit sums, and
+// SelectIdctKernel, which picks the variant (AVX2 in fast_idct_avx2.cpp) for the processor.
+#include "fast_idct.h"
+
+#include "jpeg_decoder.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace varnel {
+
+namespace {
+
+// Whether every clean column of the table has the mirror symmetry the kernels rely on.
+bool HasMirrorSymmetry(const IdctTables* tables) {
+    for (int i = 0; i < 64; ++i) {
+        if ((kAsymmetricColumns >> i) & 1) continue;
+        const int32_t u_sign = (i & 1) != 0 ? -1 : 1;
+        const int32_t v_sign = ((i >> 3) & 1) != 0 ? -1 : 1;
+        const int32_t* column = tables->columns[i];
+        for (int y = 0; y < 4; ++y) {
+            for (int x = 0; x < 4; ++x) {
+                const int32_t w = column[8 * y + x];
+                if (column[8 * y + 7 - x] != u_sign * w || column[8 * (7 - y) + x] != v_sign * w ||
+                    column[8 * (7 - y) + 7 - x] != u_sign * v_sign * w) {
+                    return false;
+                }
+            }
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+void BuildIdctTables(IdctTables* tables) {
+    for (int p = 0; p < 64; ++p) {
+        for (int i = 0; i < 64; ++i) {
+            const int32_t weight = idct_matrix[64 * p + i];
+            tables->columns[i][p] = weight;
+            tables->pairs[i / 2][2 * p + (i & 1)] = static_cast<int16_t>(weight);
+        }
+    }
+    tables->symmetric = HasMirrorSymmetry(tables);
+    for (int i = 0; i < 64; ++i) {
+        for (int q = 0; q < 16; ++q) {
+            const int p = 8 * (q / 4) + q % 4;
+            const bool first = (i & 2) == 0;
+            const bool clean = ((kAsymmetricColumns >> i) & 1) == 0;
+            tables->quadrant_pairs[i][2 * q] =
+                first && clean ? static_cast<int16_t>(tables->columns[i][p]) : int16_t{0};
+            tables->quadrant_pairs[i][2 * q + 1] =
+                first ? static_cast<int16_t>(tables->columns[i + 2][p]) : int16_t{0};
+        }
+    }
+    for (int p = 0; p < 64; ++p) {
+        tables->edge_pairs[0][2 * p] = static_cast<int16_t>(tables->columns[4][p]);
+        tables->edge_pairs[0][2 * p + 1] = static_cast<int16_t>(tables->columns[32][p]);
+        tables->edge_pairs[1][2 * p] = static_cast<int16_t>(tables->columns[36][p]);
+        tables->edge_pairs[1][2 * p + 1] = 0;
+    }
+    tables->rows_repeat = true;
+    tables->columns_repeat = true;
+    for (int k = 0; k < 8; ++k) {
+        for (int j = 0; j < 8; ++j) {
+            tables->row_weights[k][j] = tables->columns[k][j];
+            tables->column_weights[k][j] = tables->columns[8 * k][8 * j];
+            for (int other = 0; other < 8; ++other) {
+                if (tables->columns[k][8 * other + j] != tables->row_weights[k][j]) {
+                    tables->rows_repeat = false;
+                }
+                if (tables->columns[8 * k][8 * j + other] != tables->column_weights[k][j]) {
+                    tables->columns_repeat = false;
+                }
+            }
+        }
+    }
+    tables->dc_weight = tables->columns[0][0];
+    tables->dc_uniform = true;
+    for (int p = 0; p < 64; ++p) {
+        if (tables->columns[0][p] != tables->dc_weight) tables->dc_uniform = false;
+    }
+}
+
+void InverseDctPortable(const IdctTables* tables, const int32_t* coef, uint64_t mask, int32_t level,
+                        int32_t* out, ptrdiff_t stride) {
+    uint32_t sums[64] = {};
+    if (tables->symmetric) {
+        // Clean columns into the top-left quadrant, by parity class: index 1 for odd u, 2 for
+        // odd v.
+        uint32_t parity[4][16] = {};
+        uint64_t clean = mask & ~kAsymmetricColumns;
+        while (clean != 0) {
+            const int i = __builtin_ctzll(clean);
+            clean &= clean - 1;
+            const uint32_t c = static_cast<uint32_t>(coef[i]);
+            const int32_t* column = tables->columns[i];
+            uint32_t* sum = parity[(i & 1) | ((i >> 2) & 2)];
+            for (int q = 0; q < 16; ++q) {
+                sum[q] += c * static_cast<uint32_t>(column[8 * (q / 4) + q % 4]);
+            }
+        }
+        for (int y = 0; y < 4; ++y) {
+            for (int x = 0; x < 4; ++x) {
+                const int q = 4 * y + x;
+                const uint32_t a = parity[0][q] + parity[2][q];  // v even + v odd, u even
+                const uint32_t b = parity[1][q] + parity[3][q];  // the same for u odd
+                const uint32_t c = parity[0][q] - parity[2][q];
+                const uint32_t d = parity[1][q] - parity[3][q];
+                sums[8 * y + x] = a + b;
+                sums[8 * y + 7 - x] = a - b;
+                sums[8 * (7 - y) + x] = c + d;
+                sums[8 * (7 - y) + 7 - x] = c - d;
+            }
+        }
+        mask &= kAsymmetricColumns;
+    }
+    while (mask != 0) {
+        const int i = __builtin_ctzll(mask);
+        mask &= mask - 1;
+        const uint32_t c = static_cast<uint32_t>(coef[i]);
+        const int32_t* column = tables->columns[i];
+        for (int p = 0; p < 64; ++p) sums[p] += c * static_cast<uint32_t>(column[p]);
+    }
+    for (int y = 0; y < 8; ++y) {
+        for (int x = 0; x < 8; ++x) {
+            out[y * stride + x] = static_cast<int32_t>(sums[8 * y + x]) / 40000 + level;
+        }
+    }
+}
+
+#if defined(__SSE2__)
+namespace {
+
+// Low 32 bits of the products of a broadcast value with each lane of b.
+inline __m128i MulLo32(__m128i broadcast, __m128i b) {
+    const __m128i even = _mm_mul_epu32(broadcast, b);
+    const __m128i odd = _mm_mul_epu32(broadcast, _mm_srli_epi64(b, 32));
+    return _mm_unpacklo_epi32(_mm_shuffle_epi32(even, _MM_SHUFFLE(0, 0, 2, 0)),
+                              _mm_shuffle_epi32(odd, _MM_SHUFFLE(0, 0, 2, 0)));
+}
+
+inline __m128i Quotients(__m128i sums, __m128d inverse, __m128i level) {
+    const __m128d low = _mm_mul_pd(_mm_cvtepi32_pd(sums), inverse);
+    const __m128d high = _mm_mul_pd(_mm_cvtepi32_pd(_mm_srli_si128(sums, 8)), inverse);
+    return _mm_add_epi32(_mm_unpacklo_epi64(_mm_cvttpd_epi32(low), _mm_cvttpd_epi32(high)), level);
+}
+
+// Two 16-bit coefficients in each 32-bit lane, first in the low half.
+inline __m128i PackedPair(int32_t first, int32_t second) {
+    return _mm_set1_epi32(static_cast<int32_t>((static_cast<uint32_t>(first) & 0xFFFF) |
+                                               (static_cast<uint32_t>(second) << 16)));
+}
+
+// Adds the pairs (i, i + 2) named by `firsts` into the four quadrant rows of one class.
+inline void AddQuadrantPairs(const IdctTables* tables, const int32_t* coef, uint64_t firsts,
+                             __m128i* rows) {
+    while (firsts != 0) {
+        const int i = __builtin_ctzll(firsts);
+        firsts &= firsts - 1;
+        const __m128i c = PackedPair(coef[i], coef[i + 2]);
+        const auto* weights = reinterpret_cast<const __m128i*>(tables->quadrant_pairs[i]);
+        for (int y = 0; y < 4; ++y) {
+            rows[y] = _mm_add_epi32(rows[y], _mm_madd_epi16(c, _mm_load_si128(weights + y)));
+        }
+    }
+}
+
+// Whether all 64 coefficients lie within the 16-bit signed range: c + 2^15 has no bit above
+// the low 16 for any of them.
+inline bool FitsSixteenBits(const int32_t* coef) {
+    const __m128i bias = _mm_set1_epi32(0x8000);
+    __m128i high = _mm_setzero_si128();
+    for (int j = 0; j < 16; ++j) {
+        const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(coef + 4 * j));
+        high = _mm_or_si128(high, _mm_add_epi32(c, bias));
+    }
+    high = _mm_srli_epi32(high, 16);
+    return _mm_movemask_epi8(_mm_cmpeq_epi32(high, _mm_setzero_si128())) == 0xFFFF;
+}
+
+inline __m128i Reversed(__m128i v) {
+    return _mm_shuffle_epi32(v, _MM_SHUFFLE(0, 1, 2, 3));
+}
+
+}  // namespace
+
+void InverseDctSse2(const IdctTables* tables, const int32_t* coef, uint64_t mask, int32_t level,
+                    int32_t* out, ptrdiff_t stride) {
+    if (mask == 1 && tables->dc_uniform) {
+        const __m128i value = _mm_set1_epi32(WrapMul(coef[0], tables->dc_weight) / 40000 + level);
+        for (int y = 0; y < 8; ++y) {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + y * stride), value);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + y * stride + 4), value);
+        }
+        return;
+    }
+    // sums[2y] holds samples 0 to 3 of row y, sums[2y + 1] samples 4 to 7.
+    __m128i sums[16];
+    const bool fits16 = FitsSixteenBits(coef);
+    if (fits16 && tables->symmetric) {
+        const uint64_t clean = mask & ~kAsymmetricColumns;
+        const uint64_t firsts = clean | (clean >> 2);
+        __m128i ee[4], oe[4], eo[4], oo[4];
+        for (int y = 0; y < 4; ++y) ee[y] = oe[y] = eo[y] = oo[y] = _mm_setzero_si128();
+        AddQuadrantPairs(tables, coef, firsts & kPairEvenEven, ee);
+        AddQuadrantPairs(tables, coef, firsts & kPairOddEven, oe);
+        AddQuadrantPairs(tables, coef, firsts & kPairEvenOdd, eo);
+        AddQuadrantPairs(tables, coef, firsts & kPairOddOdd, oo);
+        for (int y = 0; y < 4; ++y) {
+            const __m128i a = _mm_add_epi32(ee[y], eo[y]);
+            const __m128i b = _mm_add_epi32(oe[y], oo[y]);
+            const __m128i c = _mm_sub_epi32(ee[y], eo[y]);
+            const __m128i d = _mm_sub_epi32(oe[y], oo[y]);
+            sums[2 * y] = _mm_add_epi32(a, b);
+            sums[2 * y + 1] = Reversed(_mm_sub_epi32(a, b));
+            sums[2 * (7 - y)] = _mm_add_epi32(c, d);
+            sums[2 * (7 - y) + 1] = Reversed(_mm_sub_epi32(c, d));
+        }
+        for (int e = 0; e < 2; ++e) {
+            const uint64_t needed =
+                e == 0 ? (uint64_t{1} << 4) | (uint64_t{1} << 32) : uint64_t{1} << 36;
+            if ((mask & needed) == 0) continue;
+            const __m128i c = e == 0 ? PackedPair(coef[4], coef[32]) : PackedPair(coef[36], 0);
+            const auto* weights = reinterpret_cast<const __m128i*>(tables->edge_pairs[e]);
+            for (int j = 0; j < 16; ++j) {
+                sums[j] = _mm_add_epi32(sums[j], _mm_madd_epi16(c, _mm_load_si128(weights + j)));
+            }
+        }
+    } else if (fits16) {
+        for (__m128i& s : sums) s = _mm_setzero_si128();
+        uint64_t pairs = (mask | (mask >> 1)) & 0x5555555555555555ull;
+        while (pairs != 0) {
+            const int i = __builtin_ctzll(pairs);
+            pairs &= pairs - 1;
+            const __m128i c = PackedPair(coef[i], coef[i + 1]);
+            const auto* weights = reinterpret_cast<const __m128i*>(tables->pairs[i / 2]);
+            for (int j = 0; j < 16; ++j) {
+                sums[j] = _mm_add_epi32(sums[j], _mm_madd_epi16(c, _mm_load_si128(weights + j)));
+            }
+        }
+    } else {
+        for (__m128i& s : sums) s = _mm_setzero_si128();
+        while (mask != 0) {
+            const int i = __builtin_ctzll(mask);
+            mask &= mask - 1;
+            const __m128i c = _mm_set1_epi32(coef[i]);
+            const auto* weights = reinterpret_cast<const __m128i*>(tables->columns[i]);
+            for (int j = 0; j < 16; ++j) {
+                sums[j] = _mm_add_epi32(sums[j], MulLo32(c, _mm_load_si128(weights + j)));
+            }
+        }
+    }
+    const __m128d inverse = _mm_set1_pd(kInverse40000);
+    const __m128i shift = _mm_set1_epi32(level);
+    for (int y = 0; y < 8; ++y) {
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + y * stride),
+                         Quotients(sums[2 * y], inverse, shift));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + y * stride + 4),
+                         Quotients(sums[2 * y + 1], inverse, shift));
+    }
+}
+#endif
+
+IdctKernel SelectIdctKernel() {
+#if defined(__x86_64__) || defined(__i386__)
+    if (__builtin_cpu_supports("avx2")) return InverseDctAvx2;
+#endif
+#if defined(__SSE2__)
+    return InverseDctSse2;
+#else
+    return InverseDctPortable;
+#endif
+}
+
+}  // namespace varnel

@@ -1,0 +1,370 @@
+// The registry database of the Linux layer.
+//
+// Location: the file named by the environment variable WIN32LAYER_REGISTRY; otherwise
+// $XDG_CONFIG_HOME/win32layer/registry.sqlite3, or ~/.config/win32layer/registry.sqlite3 when
+// XDG_CONFIG_HOME is unset or not absolute. Win32LayerSetRegistryPath (win32/host_services.h)
+// replaces it at run time. The folder is created when missing.
+//
+// Schema (user_version 1), readable with the sqlite3 command-line tool:
+//
+//   CREATE TABLE keys (
+//       id        INTEGER PRIMARY KEY AUTOINCREMENT,  -- never reused, so a handle to a
+//                                                     -- deleted key cannot reach a new one
+//       parent_id INTEGER REFERENCES keys(id),        -- NULL for a root
+//       name      TEXT NOT NULL COLLATE NOCASE,       -- as created; compared ignoring ASCII case
+//       UNIQUE (parent_id, name));
+//   CREATE TABLE key_values (
+//       key_id INTEGER NOT NULL REFERENCES keys(id),
+//       name   TEXT NOT NULL COLLATE NOCASE,          -- '' is the key's default value
+//       type   INTEGER NOT NULL,                      -- REG_SZ 1, REG_BINARY 3, REG_DWORD 4 ...
+//       data   BLOB NOT NULL,                         -- the bytes exactly as set
+//       UNIQUE (key_id, name));
+//   CREATE VIEW key_paths (id, path) -- every key's full path, "HKEY_CURRENT_USER\Software\..."
+//
+// The roots are the rows named HKEY_CURRENT_USER and HKEY_LOCAL_MACHINE with a NULL parent.
+// To look at what is stored:
+//
+//   sqlite3 registry.sqlite3 "SELECT p.path, v.name, v.type, hex(v.data)
+//                             FROM key_values v JOIN key_paths p ON p.id = v.key_id"
+//
+// Text is stored as UTF-8 (UTF-16 at the API). The database runs in WAL mode with a busy
+// timeout, so several processes can use it and their writes wait for each other; every call
+// that writes is one transaction.
+//
+// A file that is not a SQLite database, fails the quick integrity check, or holds tables that
+// are not this schema is refused: it is never written to, every registry call fails with
+// ERROR_REGISTRY_CORRUPT (ERROR_CANTOPEN when it cannot be opened at all), and one line on
+// stderr says why. A write-protected file is read; calls that would change it fail with
+// ERROR_ACCESS_DENIED, and one line on stderr says so when it is opened.
+#include "registry_database.h"
+
+#include <pwd.h>
+#include <sqlite3.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <system_error>
+
+#include "win32/host_services.h"
+
+namespace {
+
+constexpr int kSchemaVersion = 1;
+constexpr int kBusyTimeoutMs = 10000;
+
+constexpr const char* kRootNames[] = {"HKEY_CURRENT_USER", "HKEY_LOCAL_MACHINE"};
+static_assert(sizeof(kRootNames) / sizeof(kRootNames[0]) ==
+              static_cast<size_t>(RegistryRoot::Count));
+
+constexpr const char* kCreateSchema =
+    "CREATE TABLE keys ("
+    " id INTEGER PRIMARY KEY AUTOINCREMENT,"
+    " parent_id INTEGER REFERENCES keys(id),"
+    " name TEXT NOT NULL COLLATE NOCASE,"
+    " UNIQUE (parent_id, name));"
+    "CREATE TABLE key_values ("
+    " key_id INTEGER NOT NULL REFERENCES keys(id),"
+    " name TEXT NOT NULL COLLATE NOCASE,"
+    " type INTEGER NOT NULL,"
+    " data BLOB NOT NULL,"
+    " UNIQUE (key_id, name));"
+    "CREATE VIEW key_paths (id, path) AS"
+    " WITH RECURSIVE p (id, path) AS ("
+    "  SELECT id, name FROM keys WHERE parent_id IS NULL"
+    "  UNION ALL"
+    "  SELECT k.id, p.path || '\\' || k.name FROM keys k JOIN p ON k.parent_id = p.id)"
+    " SELECT id, path FROM p;"
+    "INSERT INTO keys (parent_id, name) VALUES (NULL, 'HKEY_CURRENT_USER');"
+    "INSERT INTO keys (parent_id, name) VALUES (NULL, 'HKEY_LOCAL_MACHINE');"
+    "PRAGMA user_version = 1;";
+
+struct RegistryConnection {
+    std::mutex mutex;
+    bool path_set = false;  // by Win32LayerSetRegistryPath
+    std::string path;       // the path set, when path_set
+    bool tried = false;     // an open was attempted for the current path
+    sqlite3* db = nullptr;
+    LONG open_status = ERROR_SUCCESS;
+    uint64_t generation = 0;
+    int64_t root_ids[static_cast<int>(RegistryRoot::Count)] = {};
+    bool corruption_reported = false;
+};
+
+RegistryConnection& Connection() {
+    static RegistryConnection connection;
+    return connection;
+}
+
+std::string DefaultRegistryPath() {
+    const char* explicit_path = std::getenv("WIN32LAYER_REGISTRY");
+    if (explicit_path != nullptr && explicit_path[0] != '\0') return explicit_path;
+    std::string base;
+    const char* xdg = std::getenv("XDG_CONFIG_HOME");
+    if (xdg != nullptr && xdg[0] == '/') {
+        base = xdg;
+    } else {
+        const char* home = std::getenv("HOME");
+        if (home == nullptr || home[0] == '\0') {
+            const passwd* entry = getpwuid(getuid());
+            home = entry != nullptr ? entry->pw_dir : nullptr;
+        }
+        if (home == nullptr) return std::string();
+        base = std::string(home) + "/.config";
+    }
+    return base + "/win32layer/registry.sqlite3";
+}
+
+void ReportOpenFailure(const std::string& path, const char* why, LONG status) {
+    std::fprintf(stderr,
+                 "win32layer: the registry database \"%s\" cannot be used (%s); registry calls "
+                 "fail with error %ld and the file is left as it is\n",
+                 path.c_str(), why, static_cast<long>(status));
+}
+
+bool ExecuteAll(sqlite3* db, const char* sql, int* rc) {
+    *rc = sqlite3_exec(db, sql, nullptr, nullptr, nullptr);
+    return *rc == SQLITE_OK;
+}
+
+LONG StatusForOpenError(int rc) {
+    switch (rc & 0xff) {
+        case SQLITE_CORRUPT:
+        case SQLITE_NOTADB:
+        case SQLITE_FORMAT:
+            return ERROR_REGISTRY_CORRUPT;
+        case SQLITE_NOMEM:
+            return ERROR_OUTOFMEMORY;
+        default:
+            return ERROR_CANTOPEN;
+    }
+}
+
+// Runs the quick integrity check; true when the file reads as a sound database.
+bool QuickCheck(sqlite3* db, int* rc) {
+    RegistryStatement check;
+    *rc = RegistryPrepare(db, "PRAGMA quick_check(1)", &check);
+    if (*rc != SQLITE_OK) return false;
+    *rc = sqlite3_step(check.stmt);
+    if (*rc != SQLITE_ROW) return false;
+    const unsigned char* verdict = sqlite3_column_text(check.stmt, 0);
+    if (verdict == nullptr || std::string(reinterpret_cast<const char*>(verdict)) != "ok") {
+        *rc = SQLITE_CORRUPT;
+        return false;
+    }
+    *rc = SQLITE_OK;
+    return true;
+}
+
+// Reads one integer of a single-row query; false on any failure.
+bool QueryInteger(sqlite3* db, const char* sql, int64_t* value, int* rc) {
+    RegistryStatement query;
+    *rc = RegistryPrepare(db, sql, &query);
+    if (*rc != SQLITE_OK) return false;
+    *rc = sqlite3_step(query.stmt);
+    if (*rc != SQLITE_ROW) return false;
+    *value = sqlite3_column_int64(query.stmt, 0);
+    *rc = SQLITE_OK;
+    return true;
+}
+
+// Checks that an existing database carries this schema: the version mark, the columns that the
+// registry calls use, and the two roots.
+bool SchemaMatches(sqlite3* db, int64_t* root_ids) {
+    RegistryStatement keys_probe;
+    RegistryStatement values_probe;
+    if (RegistryPrepare(db, "SELECT id, parent_id, name FROM keys LIMIT 0", &keys_probe) !=
+            SQLITE_OK ||
+        RegistryPrepare(db, "SELECT key_id, name, type, data FROM key_values LIMIT 0",
+                        &values_probe) != SQLITE_OK) {
+        return false;
+    }
+    for (int i = 0; i < static_cast<int>(RegistryRoot::Count); ++i) {
+        RegistryStatement root;
+        if (RegistryPrepare(db, "SELECT id FROM keys WHERE parent_id IS NULL AND name = ?1",
+                            &root) != SQLITE_OK) {
+            return false;
+        }
+        sqlite3_bind_text(root.stmt, 1, kRootNames[i], -1, SQLITE_STATIC);
+        if (sqlite3_step(root.stmt) != SQLITE_ROW) return false;
+        root_ids[i] = sqlite3_column_int64(root.stmt, 0);
+    }
+    return true;
+}
+
+// Opens the database at path and makes sure it holds the schema. On failure, db stays null and
+// the returned status says why; a message has been written.
+LONG OpenDatabase(const std::string& path, sqlite3** db_out, int64_t* root_ids) {
+    *db_out = nullptr;
+    if (path.empty()) {
+        ReportOpenFailure(path, "no home folder to place it in", ERROR_CANTOPEN);
+        return ERROR_CANTOPEN;
+    }
+    std::error_code error;
+    const std::filesystem::path folder = std::filesystem::path(path).parent_path();
+    if (!folder.empty()) {
+        std::filesystem::create_directories(folder, error);
+        if (error) {
+            const std::string why = "cannot create its folder: " + error.message();
+            ReportOpenFailure(path, why.c_str(), ERROR_CANTOPEN);
+            return ERROR_CANTOPEN;
+        }
+    }
+
+    sqlite3* db = nullptr;
+    int rc =
+        sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    LONG status = ERROR_SUCCESS;
+    std::string why;
+    int64_t version = 0;
+    int64_t tables = 0;
+    if (rc != SQLITE_OK) {
+        status = StatusForOpenError(rc);
+    } else {
+        sqlite3_extended_result_codes(db, 1);
+        sqlite3_busy_timeout(db, kBusyTimeoutMs);
+        if (!QuickCheck(db, &rc) || !QueryInteger(db, "PRAGMA user_version", &version, &rc) ||
+            !QueryInteger(db, "SELECT count(*) FROM sqlite_master", &tables, &rc)) {
+            status = StatusForOpenError(rc);
+        }
+    }
+    if (status == ERROR_SUCCESS && version == 0) {
+        // Not yet marked as a registry: create the schema if the file is empty. The mark and
+        // the tables are read again inside the write transaction, so that a process that
+        // created the schema between the reads above is seen whole, never half.
+        if (!ExecuteAll(db, "BEGIN IMMEDIATE", &rc) ||
+            !QueryInteger(db, "PRAGMA user_version", &version, &rc) ||
+            !QueryInteger(db, "SELECT count(*) FROM sqlite_master", &tables, &rc)) {
+            status = StatusForOpenError(rc);
+        } else if (version == 0 && tables == 0 && !ExecuteAll(db, kCreateSchema, &rc)) {
+            status = StatusForOpenError(rc);
+        } else if (!ExecuteAll(db, "COMMIT", &rc)) {
+            status = StatusForOpenError(rc);
+        } else if (version == 0 && tables == 0) {
+            version = kSchemaVersion;
+        }
+        if (status != ERROR_SUCCESS && !sqlite3_get_autocommit(db)) {
+            sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+        }
+    }
+    if (status == ERROR_SUCCESS && (version != kSchemaVersion || !SchemaMatches(db, root_ids))) {
+        status = ERROR_REGISTRY_CORRUPT;
+        why = "it holds other tables than the registry's";
+    }
+    if (status == ERROR_SUCCESS) {
+        // WAL lets readers and one writer work at once; a file system that cannot have it keeps
+        // the rollback journal, which works too.
+        sqlite3_exec(db, "PRAGMA journal_mode = WAL", nullptr, nullptr, nullptr);
+        sqlite3_exec(db, "PRAGMA foreign_keys = ON", nullptr, nullptr, nullptr);
+        // With WAL, NORMAL keeps the database sound across crashes of the process.
+        sqlite3_exec(db, "PRAGMA synchronous = NORMAL", nullptr, nullptr, nullptr);
+        if (sqlite3_db_readonly(db, "main") == 1) {
+            // SQLite opened it for reading only (the file is write-protected): it is used, and
+            // every call that would change it fails.
+            std::fprintf(stderr,
+                         "win32layer: the registry database \"%s\" is read-only; it is read, "
+                         "but registry calls that would change it fail with error %ld\n",
+                         path.c_str(), static_cast<long>(ERROR_ACCESS_DENIED));
+        }
+        *db_out = db;
+        return ERROR_SUCCESS;
+    }
+    if (why.empty()) why = db != nullptr ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
+    ReportOpenFailure(path, why.c_str(), status);
+    sqlite3_close_v2(db);
+    return status;
+}
+
+void CloseConnection(RegistryConnection* connection) {
+    if (connection->db != nullptr) sqlite3_close_v2(connection->db);
+    connection->db = nullptr;
+    connection->tried = false;
+    connection->open_status = ERROR_SUCCESS;
+    connection->corruption_reported = false;
+    ++connection->generation;
+}
+
+void OpenConnection(RegistryConnection* connection) {
+    connection->tried = true;
+    const std::string path = connection->path_set ? connection->path : DefaultRegistryPath();
+    connection->open_status = OpenDatabase(path, &connection->db, connection->root_ids);
+}
+
+}  // namespace
+
+RegistryStatement::~RegistryStatement() {
+    if (stmt != nullptr) sqlite3_finalize(stmt);
+}
+
+int RegistryPrepare(sqlite3* db, const char* sql, RegistryStatement* statement) {
+    return sqlite3_prepare_v2(db, sql, -1, &statement->stmt, nullptr);
+}
+
+void RegistrySessionBegin(RegistrySession* session) {
+    RegistryConnection& connection = Connection();
+    session->lock = std::unique_lock<std::mutex>(connection.mutex);
+    if (!connection.tried) OpenConnection(&connection);
+    session->db = connection.db;
+    session->status = connection.open_status;
+    session->generation = connection.generation;
+    for (int i = 0; i < static_cast<int>(RegistryRoot::Count); ++i) {
+        session->root_ids[i] = connection.root_ids[i];
+    }
+}
+
+LONG RegistryStatusFromSqlite(sqlite3* db, int rc, bool write) {
+    switch (rc & 0xff) {
+        case SQLITE_OK:
+        case SQLITE_DONE:
+        case SQLITE_ROW:
+            return ERROR_SUCCESS;
+        case SQLITE_NOMEM:
+            return ERROR_OUTOFMEMORY;
+        case SQLITE_CORRUPT:
+        case SQLITE_NOTADB: {
+            RegistryConnection& connection = Connection();
+            if (!connection.corruption_reported) {
+                connection.corruption_reported = true;
+                std::fprintf(stderr, "win32layer: the registry database is damaged (%s)\n",
+                             sqlite3_errmsg(db));
+            }
+            return ERROR_REGISTRY_CORRUPT;
+        }
+        case SQLITE_READONLY:
+        case SQLITE_PERM:
+            return ERROR_ACCESS_DENIED;
+        default:
+            return write ? ERROR_CANTWRITE : ERROR_CANTREAD;
+    }
+}
+
+LONG RegistryTransactionBegin(RegistryTransaction* transaction, sqlite3* db, bool write) {
+    transaction->db = db;
+    transaction->write = write;
+    const int rc = sqlite3_exec(db, write ? "BEGIN IMMEDIATE" : "BEGIN", nullptr, nullptr, nullptr);
+    transaction->open = rc == SQLITE_OK;
+    return RegistryStatusFromSqlite(db, rc, write);
+}
+
+LONG RegistryTransactionCommit(RegistryTransaction* transaction) {
+    const int rc = sqlite3_exec(transaction->db, "COMMIT", nullptr, nullptr, nullptr);
+    if (rc == SQLITE_OK) transaction->open = false;
+    return RegistryStatusFromSqlite(transaction->db, rc, transaction->write);
+}
+
+void RegistryTransactionEnd(RegistryTransaction* transaction) {
+    if (transaction->open && !sqlite3_get_autocommit(transaction->db)) {
+        sqlite3_exec(transaction->db, "ROLLBACK", nullptr, nullptr, nullptr);
+    }
+    transaction->open = false;
+}
+
+extern "C" WIN32LAYER_API void Win32LayerSetRegistryPath(const char* utf8_path) {
+    RegistryConnection& connection = Connection();
+    std::lock_guard<std::mutex> lock(connection.mutex);
+    CloseConnection(&connection);
+    connection.path_set = utf8_path != nullptr;
+    connection.path = utf8_path != nullptr ? utf8_path : "";
+    // The next registry call opens it (and reports, once, if it cannot be used).
+}
