@@ -66,14 +66,4 @@ void RepeatSamples(const int32_t* in, int32_t n, int32_t factor, int32_t* out) {
     }
 }
 
-ColorKernels SelectColorKernels() {
-#if defined(__x86_64__) || defined(__i386__)
-    if (__builtin_cpu_supports("avx2")) {
-        return {ChromaTermsAvx2, ColorRowAvx2, ColorRowHalfAvx2, GreyRowAvx2, ColorRowFullAvx2};
-    }
-#endif
-    return {ChromaTermsPortable, ColorRowPortable, ColorRowHalfPortable, GreyRowPortable,
-            ColorRowFullPortable};
-}
-
 }  // namespace varnel

@@ -2,7 +2,7 @@
 
 #include "jpeg_decoder.h"
 
-#if defined(__SSE2__)
+#if VARNEL_HAS_X86_KERNELS
 #include <emmintrin.h>
 #endif
 
@@ -128,32 +128,36 @@ void InverseDctPortable(const IdctTables* tables, const int32_t* coef, uint64_t 
     }
 }
 
-#if defined(__SSE2__)
+#if VARNEL_HAS_X86_KERNELS
+// Compiled for SSE2 whatever the baseline (the 32-bit builds have none), and run only where
+// the processor has it.
+#define VARNEL_SSE2 __attribute__((target("sse2")))
+
 namespace {
 
 // Low 32 bits of the products of a broadcast value with each lane of b.
-inline __m128i MulLo32(__m128i broadcast, __m128i b) {
+VARNEL_SSE2 inline __m128i MulLo32(__m128i broadcast, __m128i b) {
     const __m128i even = _mm_mul_epu32(broadcast, b);
     const __m128i odd = _mm_mul_epu32(broadcast, _mm_srli_epi64(b, 32));
     return _mm_unpacklo_epi32(_mm_shuffle_epi32(even, _MM_SHUFFLE(0, 0, 2, 0)),
                               _mm_shuffle_epi32(odd, _MM_SHUFFLE(0, 0, 2, 0)));
 }
 
-inline __m128i Quotients(__m128i sums, __m128d inverse, __m128i level) {
+VARNEL_SSE2 inline __m128i Quotients(__m128i sums, __m128d inverse, __m128i level) {
     const __m128d low = _mm_mul_pd(_mm_cvtepi32_pd(sums), inverse);
     const __m128d high = _mm_mul_pd(_mm_cvtepi32_pd(_mm_srli_si128(sums, 8)), inverse);
     return _mm_add_epi32(_mm_unpacklo_epi64(_mm_cvttpd_epi32(low), _mm_cvttpd_epi32(high)), level);
 }
 
 // Two 16-bit coefficients in each 32-bit lane, first in the low half.
-inline __m128i PackedPair(int32_t first, int32_t second) {
+VARNEL_SSE2 inline __m128i PackedPair(int32_t first, int32_t second) {
     return _mm_set1_epi32(static_cast<int32_t>((static_cast<uint32_t>(first) & 0xFFFF) |
                                                (static_cast<uint32_t>(second) << 16)));
 }
 
 // Adds the pairs (i, i + 2) named by `firsts` into the four quadrant rows of one class.
-inline void AddQuadrantPairs(const IdctTables* tables, const int32_t* coef, uint64_t firsts,
-                             __m128i* rows) {
+VARNEL_SSE2 inline void AddQuadrantPairs(const IdctTables* tables, const int32_t* coef,
+                                         uint64_t firsts, __m128i* rows) {
     while (firsts != 0) {
         const int i = __builtin_ctzll(firsts);
         firsts &= firsts - 1;
@@ -167,7 +171,7 @@ inline void AddQuadrantPairs(const IdctTables* tables, const int32_t* coef, uint
 
 // Whether all 64 coefficients lie within the 16-bit signed range: c + 2^15 has no bit above
 // the low 16 for any of them.
-inline bool FitsSixteenBits(const int32_t* coef) {
+VARNEL_SSE2 inline bool FitsSixteenBits(const int32_t* coef) {
     const __m128i bias = _mm_set1_epi32(0x8000);
     __m128i high = _mm_setzero_si128();
     for (int j = 0; j < 16; ++j) {
@@ -178,14 +182,14 @@ inline bool FitsSixteenBits(const int32_t* coef) {
     return _mm_movemask_epi8(_mm_cmpeq_epi32(high, _mm_setzero_si128())) == 0xFFFF;
 }
 
-inline __m128i Reversed(__m128i v) {
+VARNEL_SSE2 inline __m128i Reversed(__m128i v) {
     return _mm_shuffle_epi32(v, _MM_SHUFFLE(0, 1, 2, 3));
 }
 
 }  // namespace
 
-void InverseDctSse2(const IdctTables* tables, const int32_t* coef, uint64_t mask, int32_t level,
-                    int32_t* out, ptrdiff_t stride) {
+VARNEL_SSE2 void InverseDctSse2(const IdctTables* tables, const int32_t* coef, uint64_t mask,
+                                int32_t level, int32_t* out, ptrdiff_t stride) {
     if (mask == 1 && tables->dc_uniform) {
         const __m128i value = _mm_set1_epi32(WrapMul(coef[0], tables->dc_weight) / 40000 + level);
         for (int y = 0; y < 8; ++y) {
@@ -260,16 +264,5 @@ void InverseDctSse2(const IdctTables* tables, const int32_t* coef, uint64_t mask
     }
 }
 #endif
-
-IdctKernel SelectIdctKernel() {
-#if defined(__x86_64__) || defined(__i386__)
-    if (__builtin_cpu_supports("avx2")) return InverseDctAvx2;
-#endif
-#if defined(__SSE2__)
-    return InverseDctSse2;
-#else
-    return InverseDctPortable;
-#endif
-}
 
 }  // namespace varnel

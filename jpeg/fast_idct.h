@@ -19,6 +19,15 @@
 #include <cstddef>
 #include <cstdint>
 
+// The SSE2 and AVX2 kernels exist on x86 unless the build asks for the portable ones only.
+// They are compiled for their instruction sets through target attributes, whatever the
+// build's baseline, and chosen at run time (fast_kernels.h).
+#if (defined(__x86_64__) || defined(__i386__)) && !defined(VARNEL_PORTABLE_KERNELS)
+#define VARNEL_HAS_X86_KERNELS 1
+#else
+#define VARNEL_HAS_X86_KERNELS 0
+#endif
+
 namespace varnel {
 
 struct IdctTables {
@@ -69,15 +78,12 @@ using IdctKernel = void (*)(const IdctTables* tables, const int32_t* coef, uint6
 
 void InverseDctPortable(const IdctTables* tables, const int32_t* coef, uint64_t mask, int32_t level,
                         int32_t* out, ptrdiff_t stride);
-#if defined(__x86_64__) || defined(__i386__)
+#if VARNEL_HAS_X86_KERNELS
 void InverseDctSse2(const IdctTables* tables, const int32_t* coef, uint64_t mask, int32_t level,
                     int32_t* out, ptrdiff_t stride);
 void InverseDctAvx2(const IdctTables* tables, const int32_t* coef, uint64_t mask, int32_t level,
                     int32_t* out, ptrdiff_t stride);
 #endif
-
-// The best kernel this processor runs.
-IdctKernel SelectIdctKernel();
 
 // sum / 40000, truncated toward zero, for every 32-bit sum, computed as the product with
 // this constant in IEEE double and truncated. Proof: the constant is (1/40000)(1 + 2^-36)
