@@ -52,6 +52,12 @@ void BuildIdctTables(IdctTables* tables) {
                 first ? static_cast<int16_t>(tables->columns[i + 2][p]) : int16_t{0};
         }
     }
+    for (int i = 0; i < 64; ++i) {
+        const bool clean = ((kAsymmetricColumns >> i) & 1) == 0;
+        for (int q = 0; q < 16; ++q) {
+            tables->quadrant_columns[i][q] = clean ? tables->columns[i][8 * (q / 4) + q % 4] : 0;
+        }
+    }
     for (int p = 0; p < 64; ++p) {
         tables->edge_pairs[0][2 * p] = static_cast<int16_t>(tables->columns[4][p]);
         tables->edge_pairs[0][2 * p + 1] = static_cast<int16_t>(tables->columns[32][p]);
@@ -81,9 +87,57 @@ void BuildIdctTables(IdctTables* tables) {
     }
 }
 
+namespace {
+
+inline void FillBlock(int32_t value, int32_t* out, ptrdiff_t stride) {
+    for (int y = 0; y < 8; ++y) {
+        for (int x = 0; x < 8; ++x) out[y * stride + x] = value;
+    }
+}
+
+}  // namespace
+
 void InverseDctPortable(const IdctTables* tables, const int32_t* coef, uint64_t mask, int32_t level,
                         int32_t* out, ptrdiff_t stride) {
-    uint32_t sums[64] = {};
+    constexpr uint64_t kFirstRow = 0xFF;
+    constexpr uint64_t kFirstColumn = 0x0101010101010101ull;
+    if (mask == 1 && tables->dc_uniform) {
+        FillBlock(WrapMul(coef[0], tables->dc_weight) / 40000 + level, out, stride);
+        return;
+    }
+    if ((mask & ~kFirstRow) == 0 && tables->rows_repeat) {
+        // Eight equal rows: one row of sums over the coefficients (u, 0).
+        uint32_t row[8] = {};
+        for (uint64_t m = mask; m != 0; m &= m - 1) {
+            const int u = __builtin_ctzll(m);
+            const uint32_t c = static_cast<uint32_t>(coef[u]);
+            for (int x = 0; x < 8; ++x)
+                row[x] += c * static_cast<uint32_t>(tables->row_weights[u][x]);
+        }
+        int32_t samples[8];
+        for (int x = 0; x < 8; ++x) samples[x] = DivideBy40000(row[x]) + level;
+        for (int y = 0; y < 8; ++y) {
+            for (int x = 0; x < 8; ++x) out[y * stride + x] = samples[x];
+        }
+        return;
+    }
+    if ((mask & ~kFirstColumn) == 0 && tables->columns_repeat) {
+        // Eight equal columns: one column of sums over the coefficients (0, v).
+        uint32_t column[8] = {};
+        for (uint64_t m = mask; m != 0; m &= m - 1) {
+            const int i = __builtin_ctzll(m);
+            const uint32_t c = static_cast<uint32_t>(coef[i]);
+            for (int y = 0; y < 8; ++y) {
+                column[y] += c * static_cast<uint32_t>(tables->column_weights[i / 8][y]);
+            }
+        }
+        for (int y = 0; y < 8; ++y) {
+            const int32_t value = DivideBy40000(column[y]) + level;
+            for (int x = 0; x < 8; ++x) out[y * stride + x] = value;
+        }
+        return;
+    }
+    uint32_t sums[64];
     if (tables->symmetric) {
         // Clean columns into the top-left quadrant, by parity class: index 1 for odd u, 2 for
         // odd v.
@@ -93,11 +147,9 @@ void InverseDctPortable(const IdctTables* tables, const int32_t* coef, uint64_t 
             const int i = __builtin_ctzll(clean);
             clean &= clean - 1;
             const uint32_t c = static_cast<uint32_t>(coef[i]);
-            const int32_t* column = tables->columns[i];
+            const int32_t* column = tables->quadrant_columns[i];
             uint32_t* sum = parity[(i & 1) | ((i >> 2) & 2)];
-            for (int q = 0; q < 16; ++q) {
-                sum[q] += c * static_cast<uint32_t>(column[8 * (q / 4) + q % 4]);
-            }
+            for (int q = 0; q < 16; ++q) sum[q] += c * static_cast<uint32_t>(column[q]);
         }
         for (int y = 0; y < 4; ++y) {
             for (int x = 0; x < 4; ++x) {
@@ -113,6 +165,8 @@ void InverseDctPortable(const IdctTables* tables, const int32_t* coef, uint64_t 
             }
         }
         mask &= kAsymmetricColumns;
+    } else {
+        for (uint32_t& sum : sums) sum = 0;
     }
     while (mask != 0) {
         const int i = __builtin_ctzll(mask);
@@ -122,9 +176,7 @@ void InverseDctPortable(const IdctTables* tables, const int32_t* coef, uint64_t 
         for (int p = 0; p < 64; ++p) sums[p] += c * static_cast<uint32_t>(column[p]);
     }
     for (int y = 0; y < 8; ++y) {
-        for (int x = 0; x < 8; ++x) {
-            out[y * stride + x] = static_cast<int32_t>(sums[8 * y + x]) / 40000 + level;
-        }
+        for (int x = 0; x < 8; ++x) out[y * stride + x] = DivideBy40000(sums[8 * y + x]) + level;
     }
 }
 
