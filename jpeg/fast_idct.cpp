@@ -250,6 +250,50 @@ VARNEL_SSE2 void InverseDctSse2(const IdctTables* tables, const int32_t* coef, u
         }
         return;
     }
+    const __m128d inverse = _mm_set1_pd(kInverse40000);
+    const __m128i shift = _mm_set1_epi32(level);
+    constexpr uint64_t kFirstRow = 0xFF;
+    constexpr uint64_t kFirstColumn = 0x0101010101010101ull;
+    if ((mask & ~kFirstRow) == 0 && tables->rows_repeat) {
+        // Eight equal rows: one row of sums over the coefficients (u, 0).
+        __m128i left = _mm_setzero_si128();
+        __m128i right = _mm_setzero_si128();
+        for (uint64_t m = mask; m != 0; m &= m - 1) {
+            const int u = __builtin_ctzll(m);
+            const __m128i c = _mm_set1_epi32(coef[u]);
+            const auto* weights = reinterpret_cast<const __m128i*>(tables->row_weights[u]);
+            left = _mm_add_epi32(left, MulLo32(c, _mm_load_si128(weights)));
+            right = _mm_add_epi32(right, MulLo32(c, _mm_load_si128(weights + 1)));
+        }
+        const __m128i low = Quotients(left, inverse, shift);
+        const __m128i high = Quotients(right, inverse, shift);
+        for (int y = 0; y < 8; ++y) {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + y * stride), low);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + y * stride + 4), high);
+        }
+        return;
+    }
+    if ((mask & ~kFirstColumn) == 0 && tables->columns_repeat) {
+        // Eight equal columns: one column of sums over the coefficients (0, v), lane y.
+        __m128i top = _mm_setzero_si128();
+        __m128i bottom = _mm_setzero_si128();
+        for (uint64_t m = mask; m != 0; m &= m - 1) {
+            const int i = __builtin_ctzll(m);
+            const __m128i c = _mm_set1_epi32(coef[i]);
+            const auto* weights = reinterpret_cast<const __m128i*>(tables->column_weights[i / 8]);
+            top = _mm_add_epi32(top, MulLo32(c, _mm_load_si128(weights)));
+            bottom = _mm_add_epi32(bottom, MulLo32(c, _mm_load_si128(weights + 1)));
+        }
+        alignas(16) int32_t samples[8];
+        _mm_store_si128(reinterpret_cast<__m128i*>(samples), Quotients(top, inverse, shift));
+        _mm_store_si128(reinterpret_cast<__m128i*>(samples + 4), Quotients(bottom, inverse, shift));
+        for (int y = 0; y < 8; ++y) {
+            const __m128i value = _mm_set1_epi32(samples[y]);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + y * stride), value);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + y * stride + 4), value);
+        }
+        return;
+    }
     // sums[2y] holds samples 0 to 3 of row y, sums[2y + 1] samples 4 to 7.
     __m128i sums[16];
     const bool fits16 = FitsSixteenBits(coef);
@@ -306,8 +350,6 @@ VARNEL_SSE2 void InverseDctSse2(const IdctTables* tables, const int32_t* coef, u
             }
         }
     }
-    const __m128d inverse = _mm_set1_pd(kInverse40000);
-    const __m128i shift = _mm_set1_epi32(level);
     for (int y = 0; y < 8; ++y) {
         _mm_storeu_si128(reinterpret_cast<__m128i*>(out + y * stride),
                          Quotients(sums[2 * y], inverse, shift));
