@@ -19,8 +19,9 @@
 //
 // Usage: varnel-bench [--reps N] [--files TEXT] [--decoders TEXT] [--no-memory] [CORPUS_DIR]
 // (default build/bench-corpus, 3 repetitions). --files keeps the files whose name contains
-// TEXT, --decoders the decoders whose name contains TEXT or one of a comma-separated list of
-// them (for a profiler run of one decoder). Ratios to a decoder left out print as nan.
+// TEXT, --decoders the decoders whose name contains TEXT, or those of a comma-separated list of
+// whole names ("varnel,turbo"), for a profiler run of one decoder. Ratios to a decoder left out
+// print as nan.
 #include <sys/wait.h>
 #include <turbojpeg.h>
 #include <unistd.h>
@@ -360,14 +361,16 @@ int Measure(int decoder, const char* path) {
     return 0;
 }
 
-// `filter` is a comma-separated list; a decoder is kept when its name contains one of them.
+// `filter` is a part of a decoder's name, or a comma-separated list of whole names.
 bool Selected(int decoder, const std::string& filter) {
     if (filter.empty()) return true;
     size_t start = 0;
     while (start <= filter.size()) {
         const size_t comma = std::min(filter.find(',', start), filter.size());
         const std::string part = filter.substr(start, comma - start);
-        if (!part.empty() && std::string(kDecoders[decoder].name).find(part) != std::string::npos) {
+        const std::string name = kDecoders[decoder].name;
+        const bool list = filter.find(',') != std::string::npos;
+        if (!part.empty() && (list ? name == part : name.find(part) != std::string::npos)) {
             return true;
         }
         start = comma + 1;
@@ -408,7 +411,7 @@ void PrintTable(const std::vector<FileRun>& files, bool load) {
     double log_sum[kDecoderCount] = {};
     double log_ratio_sum[kDecoderCount] = {};
     double log_nosimd_sum = 0;
-    double worst_ratio = 1e9, worst_nosimd = 1e9;
+    double worst_ratio = std::nan(""), worst_nosimd = std::nan("");  // fmin skips nan
     for (const FileRun& file : files) {
         std::printf("%-42s", file.name.c_str());
         const double megapixels = file.width * double(file.height) / 1e6;
@@ -424,8 +427,8 @@ void PrintTable(const std::vector<FileRun>& files, bool load) {
         }
         const double nosimd = rate(kVarnel) / rate(kTurboNoSimd);
         log_nosimd_sum += std::log(nosimd);
-        worst_ratio = std::min(worst_ratio, rate(kVarnel) / turbo);
-        worst_nosimd = std::min(worst_nosimd, nosimd);
+        worst_ratio = std::fmin(worst_ratio, rate(kVarnel) / turbo);
+        worst_nosimd = std::fmin(worst_nosimd, nosimd);
         std::printf(" %12.2fx\n", nosimd);
     }
     const double n = static_cast<double>(files.size());
