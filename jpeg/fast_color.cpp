@@ -18,17 +18,51 @@ constexpr uint32_t ScaledConstant(uint64_t k) {
 }
 
 template <uint64_t K>
-inline int32_t Term(int32_t d) {
+constexpr int32_t Term(int32_t d) {
     constexpr uint32_t m = ScaledConstant(K);
     const uint32_t magnitude = d < 0 ? 0u - static_cast<uint32_t>(d) : static_cast<uint32_t>(d);
     const auto quotient = static_cast<int32_t>((uint64_t{magnitude} * m) >> 30);
     return d < 0 ? -quotient : quotient;
 }
 
+// The terms of the chroma values that pictures have, looked up: Cb and Cr from kTableLow to
+// kTableLow + kTableSize - 1 (inverse-DCT outputs leave 0..255 by little); others are computed.
+constexpr int32_t kTableLow = -384;
+constexpr int32_t kTableSize = 1024;
+
+struct TermTables {
+    int32_t red[kTableSize];       // Term<14020>(Cr - 128)
+    int32_t blue[kTableSize];      // Term<17718>(Cb - 128)
+    int32_t green_cb[kTableSize];  // Term<3441>(Cb - 128)
+    int32_t green_cr[kTableSize];  // Term<7139>(Cr - 128)
+};
+
+constexpr TermTables MakeTermTables() {
+    TermTables tables{};
+    for (int32_t i = 0; i < kTableSize; ++i) {
+        const int32_t d = kTableLow + i - 128;
+        tables.red[i] = Term<14020>(d);
+        tables.blue[i] = Term<17718>(d);
+        tables.green_cb[i] = Term<3441>(d);
+        tables.green_cr[i] = Term<7139>(d);
+    }
+    return tables;
+}
+
+constexpr TermTables kTerms = MakeTermTables();
+
 // The formula's four terms of one chroma sample. Truncation toward zero is odd, so the green
 // terms, whose factors are 128 - Cb and 128 - Cr, are the negated terms of Cb - 128 and
 // Cr - 128.
 inline void Terms(int32_t cb, int32_t cr, int32_t* red, int32_t* green, int32_t* blue) {
+    const uint32_t b_index = static_cast<uint32_t>(cb) - static_cast<uint32_t>(kTableLow);
+    const uint32_t r_index = static_cast<uint32_t>(cr) - static_cast<uint32_t>(kTableLow);
+    if ((b_index | r_index) < static_cast<uint32_t>(kTableSize)) {
+        *red = kTerms.red[r_index];
+        *green = -(kTerms.green_cb[b_index] + kTerms.green_cr[r_index]);
+        *blue = kTerms.blue[b_index];
+        return;
+    }
     const int32_t b = cb - 128;
     const int32_t r = cr - 128;
     *red = Term<14020>(r);

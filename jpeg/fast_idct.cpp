@@ -1,5 +1,7 @@
 #include "fast_idct.h"
 
+#include <cstring>
+
 #include "jpeg_decoder.h"
 
 #if VARNEL_HAS_X86_KERNELS
@@ -141,7 +143,8 @@ void InverseDctPortable(const IdctTables* tables, const int32_t* coef, uint64_t 
     if (tables->symmetric) {
         // Clean columns into the top-left quadrant, by parity class: index 1 for odd u, 2 for
         // odd v.
-        uint32_t parity[4][16] = {};
+        uint32_t parity[4][16];
+        std::memset(parity, 0, sizeof(parity));
         uint64_t clean = mask & ~kAsymmetricColumns;
         while (clean != 0) {
             const int i = __builtin_ctzll(clean);
@@ -166,7 +169,7 @@ void InverseDctPortable(const IdctTables* tables, const int32_t* coef, uint64_t 
         }
         mask &= kAsymmetricColumns;
     } else {
-        for (uint32_t& sum : sums) sum = 0;
+        std::memset(sums, 0, sizeof(sums));
     }
     while (mask != 0) {
         const int i = __builtin_ctzll(mask);

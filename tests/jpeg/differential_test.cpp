@@ -597,6 +597,13 @@ TEST(Differential, EveryColourKernelMatchesTheFormula) {
                 y[x] = 128 - (red ? 14020 : 17718) * d / 10000 +
                        static_cast<int32_t>(random() % 64) - 32;
             }
+            if (trial < 64) {
+                // Every chroma value from -1100 to 1363 in turn, both orders: past the range
+                // of ordinary pictures on both sides, where kernels may switch methods.
+                const int32_t sweep = -1100 + (trial / 2) * kWidth + x;
+                cb[x] = trial % 2 == 0 ? sweep : 1363 - (sweep + 1100);
+                cr[x] = trial % 2 == 0 ? 1363 - (sweep + 1100) : sweep;
+            }
         }
         for (int half = 0; half < 2; ++half) {
             std::vector<uint8_t> expected(3 * kWidth), grey(3 * kWidth);
