@@ -142,17 +142,33 @@ void InverseDctPortable(const IdctTables* tables, const int32_t* coef, uint64_t 
     uint32_t sums[64];
     if (tables->symmetric) {
         // Clean columns into the top-left quadrant, by parity class: index 1 for odd u, 2 for
-        // odd v.
-        uint32_t parity[4][16];
-        std::memset(parity, 0, sizeof(parity));
-        uint64_t clean = mask & ~kAsymmetricColumns;
-        while (clean != 0) {
-            const int i = __builtin_ctzll(clean);
-            clean &= clean - 1;
-            const uint32_t c = static_cast<uint32_t>(coef[i]);
+        // odd v. A class starts from its first column's products; an empty one reads zeros.
+        static constexpr uint32_t kZeros[16] = {};
+        constexpr uint64_t kClasses[4] = {0x0055005500550055ull, 0x00AA00AA00AA00AAull,
+                                          0x5500550055005500ull, 0xAA00AA00AA00AA00ull};
+        uint32_t sums_of[4][16];
+        const uint32_t* parity[4];
+        const uint64_t clean = mask & ~kAsymmetricColumns;
+        for (int k = 0; k < 4; ++k) {
+            uint64_t members = clean & kClasses[k];
+            if (members == 0) {
+                parity[k] = kZeros;
+                continue;
+            }
+            uint32_t* sum = sums_of[k];
+            parity[k] = sum;
+            int i = __builtin_ctzll(members);
+            members &= members - 1;
+            uint32_t c = static_cast<uint32_t>(coef[i]);
             const int32_t* column = tables->quadrant_columns[i];
-            uint32_t* sum = parity[(i & 1) | ((i >> 2) & 2)];
-            for (int q = 0; q < 16; ++q) sum[q] += c * static_cast<uint32_t>(column[q]);
+            for (int q = 0; q < 16; ++q) sum[q] = c * static_cast<uint32_t>(column[q]);
+            while (members != 0) {
+                i = __builtin_ctzll(members);
+                members &= members - 1;
+                c = static_cast<uint32_t>(coef[i]);
+                column = tables->quadrant_columns[i];
+                for (int q = 0; q < 16; ++q) sum[q] += c * static_cast<uint32_t>(column[q]);
+            }
         }
         for (int y = 0; y < 4; ++y) {
             for (int x = 0; x < 4; ++x) {

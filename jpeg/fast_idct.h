@@ -106,10 +106,10 @@ inline constexpr double kInverse40000 = (1.0 / 40000.0) * (1.0 + 0x1p-36);
 // 1/40000 below the next integer unless it is one: the floor is floor(a / 40000). The product
 // fits 64 bits; a 32-bit processor forms it with one widening multiplication.
 inline int32_t DivideBy40000(uint32_t sum) {
-    const bool negative = (sum >> 31) != 0;
-    const uint32_t magnitude = negative ? 0u - sum : sum;
-    const auto quotient = static_cast<int32_t>((uint64_t{magnitude} * 3518437209u) >> 47);
-    return negative ? -quotient : quotient;
+    const uint32_t sign = 0u - (sum >> 31);  // all ones for a negative sum
+    const uint32_t magnitude = (sum ^ sign) - sign;
+    const auto quotient = static_cast<uint32_t>((uint64_t{magnitude} * 3518437209u) >> 47);
+    return static_cast<int32_t>((quotient ^ sign) - sign);
 }
 
 }  // namespace varnel
