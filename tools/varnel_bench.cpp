@@ -17,11 +17,13 @@
 // interleaving and times its own decodes. The header names varnel's kernel set (portable in a
 // VARNEL_PORTABLE_KERNELS build) and the load average before and after.
 //
-// Usage: varnel-bench [--reps N] [--files TEXT] [--decoders TEXT] [--no-memory] [CORPUS_DIR]
+// Usage: varnel-bench [--reps N] [--files TEXT] [--decoders TEXT] [--kernels SET] [--no-memory]
+//                     [CORPUS_DIR]
 // (default build/bench-corpus, 3 repetitions). --files keeps the files whose name contains
 // TEXT, --decoders the decoders whose name contains TEXT, or those of a comma-separated list of
 // whole names ("varnel,turbo"), for a profiler run of one decoder. Ratios to a decoder left out
-// print as nan.
+// print as nan. --kernels portable, sse2 or avx2 runs the decoder-only varnel column with that
+// kernel set, where the build and the processor have it.
 #include <sys/wait.h>
 #include <turbojpeg.h>
 #include <unistd.h>
@@ -79,6 +81,9 @@ double Seconds(clockid_t clock) {
 
 // --- Decoders from the file image in memory (the decoder-only table) ---
 
+// The kernel set of the decoder-only varnel column (--kernels); LoadJpeg runs the best.
+varnel::KernelSet g_kernel_set = varnel::BestKernelSet();
+
 // varnel's two paths as LoadJpeg runs them, from the file image in memory to BGR rows.
 bool DecodeVarnel(const Bytes& file, bool fast, Bytes* out) {
     varnel::JpegDecoder decoder;
@@ -89,7 +94,8 @@ bool DecodeVarnel(const Bytes& file, bool fast, Bytes* out) {
             if (varnel::IsDecodable(&decoder)) {
                 const int64_t stride = Stride(decoder.width);
                 out->resize(static_cast<size_t>(stride * decoder.height));
-                ok = varnel::DecodeScanToRows(&decoder, out->data(), stride);
+                ok = varnel::DecodeScanToRows(&decoder, out->data(), stride,
+                                              varnel::KernelsOf(g_kernel_set));
             }
         } else if (varnel::Decode(&decoder) == 0) {
             const int64_t stride = Stride(decoder.width);
@@ -461,11 +467,28 @@ int main(int argc, char** argv) {
             file_filter = argv[++i];
         } else if (std::strcmp(argv[i], "--decoders") == 0 && i + 1 < argc) {
             decoder_filter = argv[++i];
+        } else if (std::strcmp(argv[i], "--kernels") == 0 && i + 1 < argc) {
+            const std::string name = argv[++i];
+            bool known = false;
+            for (const varnel::KernelSet set :
+                 {varnel::KernelSet::kPortable, varnel::KernelSet::kSse2,
+                  varnel::KernelSet::kAvx2}) {
+                if (name == varnel::KernelSetName(set) && varnel::KernelSetRuns(set)) {
+                    g_kernel_set = set;
+                    known = true;
+                }
+            }
+            if (!known) {
+                std::fprintf(stderr, "varnel-bench: this build or processor has no kernel set %s\n",
+                             name.c_str());
+                return 2;
+            }
         } else if (std::strcmp(argv[i], "--no-memory") == 0) {
             memory = false;
         } else if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
             std::printf(
-                "Usage: varnel-bench [--reps N] [--files TEXT] [--decoders TEXT] [--no-memory] "
+                "Usage: varnel-bench [--reps N] [--files TEXT] [--decoders TEXT] [--kernels SET] "
+                "[--no-memory] "
                 "[CORPUS_DIR]\n"
                 "Make the corpus first with scripts/make-bench-corpus.sh.\n");
             return 0;
@@ -542,10 +565,10 @@ int main(int argc, char** argv) {
     StopWorker(&worker);
 
     std::printf(
-        "varnel kernels: %s; %d interleaved repetitions, one thread; load average %s "
-        "before, %s after; (x) = ratio to turbo\n\n",
-        varnel::KernelSetName(varnel::BestKernelSet()), reps, load_before.c_str(),
-        LoadAverage().c_str());
+        "varnel kernels: %s (LoadJpeg), %s (decoder alone); %d interleaved repetitions, one "
+        "thread; load average %s before, %s after; (x) = ratio to turbo\n\n",
+        varnel::KernelSetName(varnel::BestKernelSet()), varnel::KernelSetName(g_kernel_set), reps,
+        load_before.c_str(), LoadAverage().c_str());
     std::printf(
         "1. From the file's path to the picture, as a caller gets it (varnel: LoadJpeg's "
         "DIB section), output allocated afresh: megapixels per second of the median "
