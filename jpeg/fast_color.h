@@ -46,6 +46,13 @@ void GreyRowPortable(const int32_t* luma, int32_t width, uint8_t* bgr);
 void ColorRowFullPortable(const int32_t* luma, const int32_t* cb, const int32_t* cr, int32_t width,
                           uint8_t* bgr);
 #if VARNEL_HAS_X86_KERNELS
+void ColorRowSse2(const int32_t* luma, const int32_t* red, const int32_t* green,
+                  const int32_t* blue, int32_t width, uint8_t* bgr);
+void ColorRowHalfSse2(const int32_t* luma, const int32_t* red, const int32_t* green,
+                      const int32_t* blue, int32_t width, uint8_t* bgr);
+void GreyRowSse2(const int32_t* luma, int32_t width, uint8_t* bgr);
+void ColorRowFullSse2(const int32_t* luma, const int32_t* cb, const int32_t* cr, int32_t width,
+                      uint8_t* bgr);
 void ChromaTermsAvx2(const int32_t* cb, const int32_t* cr, int32_t n, int32_t* red, int32_t* green,
                      int32_t* blue);
 void ColorRowAvx2(const int32_t* luma, const int32_t* red, const int32_t* green,

@@ -42,9 +42,11 @@ FastKernels KernelsOf(KernelSet set) {
                          GreyRowPortable, ColorRowFullPortable}};
 #if VARNEL_HAS_X86_KERNELS
     if (set == KernelSet::kSse2) {
-        // Colour conversion has no SSE2 variant: the portable one serves.
-        kernels.set = set;
-        kernels.idct = InverseDctSse2;
+        // The chroma terms come from the portable kernel's tables.
+        kernels = {
+            set,
+            InverseDctSse2,
+            {ChromaTermsPortable, ColorRowSse2, ColorRowHalfSse2, GreyRowSse2, ColorRowFullSse2}};
     } else if (set == KernelSet::kAvx2) {
         kernels = {
             set,
