@@ -7,36 +7,114 @@
 
 namespace varnel {
 
+namespace {
+
+// K d / 10000 truncated toward zero, for the formula's constants K, as
+// sign(d) floor(|d| m / 2^30) with m = ceil(K 2^30 / 10000), in integer arithmetic. |d| is
+// below 2^16 (inverse-DCT outputs lie within +-(53688 + 2048), so Cb - 128 and Cr - 128 within
+// +-55864), and m exceeds K 2^30 / 10000 by less than 1, so |d| m / 2^30 exceeds |d| K / 10000
+// by less than 2^16 / 2^30 < 1/10000, while |d| K / 10000 lies at least 1/10000 below the next
+// integer unless it is one: the floor is exact. The product, below 2^47, is one widening
+// multiplication on a 32-bit processor.
+constexpr uint32_t ScaledConstant(uint64_t k) {
+    return static_cast<uint32_t>(((k << 30) + 9999) / 10000);
+}
+
+template <uint64_t K>
+constexpr int32_t Term(int32_t d) {
+    constexpr uint32_t m = ScaledConstant(K);
+    const uint32_t magnitude = d < 0 ? 0u - static_cast<uint32_t>(d) : static_cast<uint32_t>(d);
+    const auto quotient = static_cast<int32_t>((uint64_t{magnitude} * m) >> 30);
+    return d < 0 ? -quotient : quotient;
+}
+
+// The terms of the chroma values that pictures have, looked up: Cb and Cr from kTableLow to
+// kTableLow + kTableSize - 1 (inverse-DCT outputs leave 0..255 by little); others are computed.
+constexpr int32_t kTableLow = -384;
+constexpr int32_t kTableSize = 1024;
+
+struct TermTables {
+    int32_t red[kTableSize];       // Term<14020>(Cr - 128)
+    int32_t blue[kTableSize];      // Term<17718>(Cb - 128)
+    int32_t green_cb[kTableSize];  // Term<3441>(Cb - 128)
+    int32_t green_cr[kTableSize];  // Term<7139>(Cr - 128)
+};
+
+constexpr TermTables MakeTermTables() {
+    TermTables tables{};
+    for (int32_t i = 0; i < kTableSize; ++i) {
+        const int32_t d = kTableLow + i - 128;
+        tables.red[i] = Term<14020>(d);
+        tables.blue[i] = Term<17718>(d);
+        tables.green_cb[i] = Term<3441>(d);
+        tables.green_cr[i] = Term<7139>(d);
+    }
+    return tables;
+}
+
+constexpr TermTables kTerms = MakeTermTables();
+
+// The formula's four terms of one chroma sample. Truncation toward zero is odd, so the green
+// terms, whose factors are 128 - Cb and 128 - Cr, are the negated terms of Cb - 128 and
+// Cr - 128.
+inline void Terms(int32_t cb, int32_t cr, int32_t* red, int32_t* green, int32_t* blue) {
+    const uint32_t b_index = static_cast<uint32_t>(cb) - static_cast<uint32_t>(kTableLow);
+    const uint32_t r_index = static_cast<uint32_t>(cr) - static_cast<uint32_t>(kTableLow);
+    if ((b_index | r_index) < static_cast<uint32_t>(kTableSize)) {
+        *red = kTerms.red[r_index];
+        *green = -(kTerms.green_cb[b_index] + kTerms.green_cr[r_index]);
+        *blue = kTerms.blue[b_index];
+        return;
+    }
+    const int32_t b = cb - 128;
+    const int32_t r = cr - 128;
+    *red = Term<14020>(r);
+    *green = -(Term<3441>(b) + Term<7139>(r));
+    *blue = Term<17718>(b);
+}
+
+inline uint8_t Clamp(int32_t value) {
+    return static_cast<uint8_t>(value < 0 ? 0 : value > 255 ? 255 : value);
+}
+
+}  // namespace
+
 void ChromaTermsPortable(const int32_t* cb, const int32_t* cr, int32_t n, int32_t* red,
                          int32_t* green, int32_t* blue) {
-    for (int32_t i = 0; i < n; ++i) {
-        red[i] = (14020 * (cr[i] - 128)) / 10000;
-        green[i] = (3441 * (128 - cb[i])) / 10000 + (7139 * (128 - cr[i])) / 10000;
-        blue[i] = (17718 * (cb[i] - 128)) / 10000;
-    }
+    for (int32_t i = 0; i < n; ++i) Terms(cb[i], cr[i], red + i, green + i, blue + i);
 }
 
 void ColorRowPortable(const int32_t* luma, const int32_t* red, const int32_t* green,
                       const int32_t* blue, int32_t width, uint8_t* bgr) {
     for (int32_t x = 0; x < width; ++x) {
-        bgr[3 * x] = ClampSample(luma[x] + blue[x]);
-        bgr[3 * x + 1] = ClampSample(luma[x] + green[x]);
-        bgr[3 * x + 2] = ClampSample(luma[x] + red[x]);
+        bgr[3 * x] = Clamp(luma[x] + blue[x]);
+        bgr[3 * x + 1] = Clamp(luma[x] + green[x]);
+        bgr[3 * x + 2] = Clamp(luma[x] + red[x]);
     }
 }
 
 void ColorRowHalfPortable(const int32_t* luma, const int32_t* red, const int32_t* green,
                           const int32_t* blue, int32_t width, uint8_t* bgr) {
-    for (int32_t x = 0; x < width; ++x) {
-        bgr[3 * x] = ClampSample(luma[x] + blue[x / 2]);
-        bgr[3 * x + 1] = ClampSample(luma[x] + green[x / 2]);
-        bgr[3 * x + 2] = ClampSample(luma[x] + red[x / 2]);
+    int32_t x = 0;
+    for (; x + 2 <= width; x += 2) {
+        const int32_t c = x / 2;
+        bgr[3 * x] = Clamp(luma[x] + blue[c]);
+        bgr[3 * x + 1] = Clamp(luma[x] + green[c]);
+        bgr[3 * x + 2] = Clamp(luma[x] + red[c]);
+        bgr[3 * x + 3] = Clamp(luma[x + 1] + blue[c]);
+        bgr[3 * x + 4] = Clamp(luma[x + 1] + green[c]);
+        bgr[3 * x + 5] = Clamp(luma[x + 1] + red[c]);
+    }
+    if (x < width) {
+        bgr[3 * x] = Clamp(luma[x] + blue[x / 2]);
+        bgr[3 * x + 1] = Clamp(luma[x] + green[x / 2]);
+        bgr[3 * x + 2] = Clamp(luma[x] + red[x / 2]);
     }
 }
 
 void GreyRowPortable(const int32_t* luma, int32_t width, uint8_t* bgr) {
     for (int32_t x = 0; x < width; ++x) {
-        const uint8_t value = ClampSample(luma[x]);
+        const uint8_t value = Clamp(luma[x]);
         bgr[3 * x] = value;
         bgr[3 * x + 1] = value;
         bgr[3 * x + 2] = value;
@@ -47,10 +125,10 @@ void ColorRowFullPortable(const int32_t* luma, const int32_t* cb, const int32_t*
                           uint8_t* bgr) {
     for (int32_t x = 0; x < width; ++x) {
         int32_t red, green, blue;
-        ChromaTermsPortable(cb + x, cr + x, 1, &red, &green, &blue);
-        bgr[3 * x] = ClampSample(luma[x] + blue);
-        bgr[3 * x + 1] = ClampSample(luma[x] + green);
-        bgr[3 * x + 2] = ClampSample(luma[x] + red);
+        Terms(cb[x], cr[x], &red, &green, &blue);
+        bgr[3 * x] = Clamp(luma[x] + blue);
+        bgr[3 * x + 1] = Clamp(luma[x] + green);
+        bgr[3 * x + 2] = Clamp(luma[x] + red);
     }
 }
 
@@ -67,16 +145,6 @@ void RepeatSamples(const int32_t* in, int32_t n, int32_t factor, int32_t* out) {
             for (int32_t j = 0; j < factor; ++j) out[factor * i + j] = in[i];
         }
     }
-}
-
-ColorKernels SelectColorKernels() {
-#if defined(__x86_64__) || defined(__i386__)
-    if (__builtin_cpu_supports("avx2")) {
-        return {ChromaTermsAvx2, ColorRowAvx2, ColorRowHalfAvx2, GreyRowAvx2, ColorRowFullAvx2};
-    }
-#endif
-    return {ChromaTermsPortable, ColorRowPortable, ColorRowHalfPortable, GreyRowPortable,
-            ColorRowFullPortable};
 }
 
 }  // namespace varnel

@@ -9,6 +9,8 @@
 
 #include <cstdint>
 
+#include "fast_idct.h"  // VARNEL_HAS_X86_KERNELS
+
 namespace varnel {
 
 // Per chroma sample: red = 14020 (Cr - 128) / 10000, green = 3441 (128 - Cb) / 10000 +
@@ -43,7 +45,14 @@ void ColorRowHalfPortable(const int32_t* luma, const int32_t* red, const int32_t
 void GreyRowPortable(const int32_t* luma, int32_t width, uint8_t* bgr);
 void ColorRowFullPortable(const int32_t* luma, const int32_t* cb, const int32_t* cr, int32_t width,
                           uint8_t* bgr);
-#if defined(__x86_64__) || defined(__i386__)
+#if VARNEL_HAS_X86_KERNELS
+void ColorRowSse2(const int32_t* luma, const int32_t* red, const int32_t* green,
+                  const int32_t* blue, int32_t width, uint8_t* bgr);
+void ColorRowHalfSse2(const int32_t* luma, const int32_t* red, const int32_t* green,
+                      const int32_t* blue, int32_t width, uint8_t* bgr);
+void GreyRowSse2(const int32_t* luma, int32_t width, uint8_t* bgr);
+void ColorRowFullSse2(const int32_t* luma, const int32_t* cb, const int32_t* cr, int32_t width,
+                      uint8_t* bgr);
 void ChromaTermsAvx2(const int32_t* cb, const int32_t* cr, int32_t n, int32_t* red, int32_t* green,
                      int32_t* blue);
 void ColorRowAvx2(const int32_t* luma, const int32_t* red, const int32_t* green,
@@ -54,9 +63,6 @@ void GreyRowAvx2(const int32_t* luma, int32_t width, uint8_t* bgr);
 void ColorRowFullAvx2(const int32_t* luma, const int32_t* cb, const int32_t* cr, int32_t width,
                       uint8_t* bgr);
 #endif
-
-// The best kernels this processor runs.
-ColorKernels SelectColorKernels();
 
 // Repeats each of the n values `factor` times into out.
 void RepeatSamples(const int32_t* in, int32_t n, int32_t factor, int32_t* out);

@@ -4,9 +4,11 @@
 // SelectIdctKernel, which picks the variant (AVX2 in fast_idct_avx2.cpp) for the processor.
 #include "fast_idct.h"
 
+#include <cstring>
+
 #include "jpeg_decoder.h"
 
-#if defined(__SSE2__)
+#if VARNEL_HAS_X86_KERNELS
 #include <emmintrin.h>
 #endif
 
@@ -56,6 +58,12 @@ void BuildIdctTables(IdctTables* tables) {
                 first ? static_cast<int16_t>(tables->columns[i + 2][p]) : int16_t{0};
         }
     }
+    for (int i = 0; i < 64; ++i) {
+        const bool clean = ((kAsymmetricColumns >> i) & 1) == 0;
+        for (int q = 0; q < 16; ++q) {
+            tables->quadrant_columns[i][q] = clean ? tables->columns[i][8 * (q / 4) + q % 4] : 0;
+        }
+    }
     for (int p = 0; p < 64; ++p) {
         tables->edge_pairs[0][2 * p] = static_cast<int16_t>(tables->columns[4][p]);
         tables->edge_pairs[0][2 * p + 1] = static_cast<int16_t>(tables->columns[32][p]);
@@ -85,22 +93,85 @@ void BuildIdctTables(IdctTables* tables) {
     }
 }
 
+namespace {
+
+inline void FillBlock(int32_t value, int32_t* out, ptrdiff_t stride) {
+    for (int y = 0; y < 8; ++y) {
+        for (int x = 0; x < 8; ++x) out[y * stride + x] = value;
+    }
+}
+
+}  // namespace
+
 void InverseDctPortable(const IdctTables* tables, const int32_t* coef, uint64_t mask, int32_t level,
                         int32_t* out, ptrdiff_t stride) {
-    uint32_t sums[64] = {};
+    constexpr uint64_t kFirstRow = 0xFF;
+    constexpr uint64_t kFirstColumn = 0x0101010101010101ull;
+    if (mask == 1 && tables->dc_uniform) {
+        FillBlock(WrapMul(coef[0], tables->dc_weight) / 40000 + level, out, stride);
+        return;
+    }
+    if ((mask & ~kFirstRow) == 0 && tables->rows_repeat) {
+        // Eight equal rows: one row of sums over the coefficients (u, 0).
+        uint32_t row[8] = {};
+        for (uint64_t m = mask; m != 0; m &= m - 1) {
+            const int u = __builtin_ctzll(m);
+            const uint32_t c = static_cast<uint32_t>(coef[u]);
+            for (int x = 0; x < 8; ++x)
+                row[x] += c * static_cast<uint32_t>(tables->row_weights[u][x]);
+        }
+        int32_t samples[8];
+        for (int x = 0; x < 8; ++x) samples[x] = DivideBy40000(row[x]) + level;
+        for (int y = 0; y < 8; ++y) {
+            for (int x = 0; x < 8; ++x) out[y * stride + x] = samples[x];
+        }
+        return;
+    }
+    if ((mask & ~kFirstColumn) == 0 && tables->columns_repeat) {
+        // Eight equal columns: one column of sums over the coefficients (0, v).
+        uint32_t column[8] = {};
+        for (uint64_t m = mask; m != 0; m &= m - 1) {
+            const int i = __builtin_ctzll(m);
+            const uint32_t c = static_cast<uint32_t>(coef[i]);
+            for (int y = 0; y < 8; ++y) {
+                column[y] += c * static_cast<uint32_t>(tables->column_weights[i / 8][y]);
+            }
+        }
+        for (int y = 0; y < 8; ++y) {
+            const int32_t value = DivideBy40000(column[y]) + level;
+            for (int x = 0; x < 8; ++x) out[y * stride + x] = value;
+        }
+        return;
+    }
+    uint32_t sums[64];
     if (tables->symmetric) {
         // Clean columns into the top-left quadrant, by parity class: index 1 for odd u, 2 for
-        // odd v.
-        uint32_t parity[4][16] = {};
-        uint64_t clean = mask & ~kAsymmetricColumns;
-        while (clean != 0) {
-            const int i = __builtin_ctzll(clean);
-            clean &= clean - 1;
-            const uint32_t c = static_cast<uint32_t>(coef[i]);
-            const int32_t* column = tables->columns[i];
-            uint32_t* sum = parity[(i & 1) | ((i >> 2) & 2)];
-            for (int q = 0; q < 16; ++q) {
-                sum[q] += c * static_cast<uint32_t>(column[8 * (q / 4) + q % 4]);
+        // odd v. A class starts from its first column's products; an empty one reads zeros.
+        static constexpr uint32_t kZeros[16] = {};
+        constexpr uint64_t kClasses[4] = {0x0055005500550055ull, 0x00AA00AA00AA00AAull,
+                                          0x5500550055005500ull, 0xAA00AA00AA00AA00ull};
+        uint32_t sums_of[4][16];
+        const uint32_t* parity[4];
+        const uint64_t clean = mask & ~kAsymmetricColumns;
+        for (int k = 0; k < 4; ++k) {
+            uint64_t members = clean & kClasses[k];
+            if (members == 0) {
+                parity[k] = kZeros;
+                continue;
+            }
+            uint32_t* sum = sums_of[k];
+            parity[k] = sum;
+            int i = __builtin_ctzll(members);
+            members &= members - 1;
+            uint32_t c = static_cast<uint32_t>(coef[i]);
+            const int32_t* column = tables->quadrant_columns[i];
+            for (int q = 0; q < 16; ++q) sum[q] = c * static_cast<uint32_t>(column[q]);
+            while (members != 0) {
+                i = __builtin_ctzll(members);
+                members &= members - 1;
+                c = static_cast<uint32_t>(coef[i]);
+                column = tables->quadrant_columns[i];
+                for (int q = 0; q < 16; ++q) sum[q] += c * static_cast<uint32_t>(column[q]);
             }
         }
         for (int y = 0; y < 4; ++y) {
@@ -117,6 +188,8 @@ void InverseDctPortable(const IdctTables* tables, const int32_t* coef, uint64_t 
             }
         }
         mask &= kAsymmetricColumns;
+    } else {
+        std::memset(sums, 0, sizeof(sums));
     }
     while (mask != 0) {
         const int i = __builtin_ctzll(mask);
@@ -126,38 +199,40 @@ void InverseDctPortable(const IdctTables* tables, const int32_t* coef, uint64_t 
         for (int p = 0; p < 64; ++p) sums[p] += c * static_cast<uint32_t>(column[p]);
     }
     for (int y = 0; y < 8; ++y) {
-        for (int x = 0; x < 8; ++x) {
-            out[y * stride + x] = static_cast<int32_t>(sums[8 * y + x]) / 40000 + level;
-        }
+        for (int x = 0; x < 8; ++x) out[y * stride + x] = DivideBy40000(sums[8 * y + x]) + level;
     }
 }
 
-#if defined(__SSE2__)
+#if VARNEL_HAS_X86_KERNELS
+// Compiled for SSE2 whatever the baseline (the 32-bit builds have none), and run only where
+// the processor has it.
+#define VARNEL_SSE2 __attribute__((target("sse2")))
+
 namespace {
 
 // Low 32 bits of the products of a broadcast value with each lane of b.
-inline __m128i MulLo32(__m128i broadcast, __m128i b) {
+VARNEL_SSE2 inline __m128i MulLo32(__m128i broadcast, __m128i b) {
     const __m128i even = _mm_mul_epu32(broadcast, b);
     const __m128i odd = _mm_mul_epu32(broadcast, _mm_srli_epi64(b, 32));
     return _mm_unpacklo_epi32(_mm_shuffle_epi32(even, _MM_SHUFFLE(0, 0, 2, 0)),
                               _mm_shuffle_epi32(odd, _MM_SHUFFLE(0, 0, 2, 0)));
 }
 
-inline __m128i Quotients(__m128i sums, __m128d inverse, __m128i level) {
+VARNEL_SSE2 inline __m128i Quotients(__m128i sums, __m128d inverse, __m128i level) {
     const __m128d low = _mm_mul_pd(_mm_cvtepi32_pd(sums), inverse);
     const __m128d high = _mm_mul_pd(_mm_cvtepi32_pd(_mm_srli_si128(sums, 8)), inverse);
     return _mm_add_epi32(_mm_unpacklo_epi64(_mm_cvttpd_epi32(low), _mm_cvttpd_epi32(high)), level);
 }
 
 // Two 16-bit coefficients in each 32-bit lane, first in the low half.
-inline __m128i PackedPair(int32_t first, int32_t second) {
+VARNEL_SSE2 inline __m128i PackedPair(int32_t first, int32_t second) {
     return _mm_set1_epi32(static_cast<int32_t>((static_cast<uint32_t>(first) & 0xFFFF) |
                                                (static_cast<uint32_t>(second) << 16)));
 }
 
 // Adds the pairs (i, i + 2) named by `firsts` into the four quadrant rows of one class.
-inline void AddQuadrantPairs(const IdctTables* tables, const int32_t* coef, uint64_t firsts,
-                             __m128i* rows) {
+VARNEL_SSE2 inline void AddQuadrantPairs(const IdctTables* tables, const int32_t* coef,
+                                         uint64_t firsts, __m128i* rows) {
     while (firsts != 0) {
         const int i = __builtin_ctzll(firsts);
         firsts &= firsts - 1;
@@ -171,7 +246,7 @@ inline void AddQuadrantPairs(const IdctTables* tables, const int32_t* coef, uint
 
 // Whether all 64 coefficients lie within the 16-bit signed range: c + 2^15 has no bit above
 // the low 16 for any of them.
-inline bool FitsSixteenBits(const int32_t* coef) {
+VARNEL_SSE2 inline bool FitsSixteenBits(const int32_t* coef) {
     const __m128i bias = _mm_set1_epi32(0x8000);
     __m128i high = _mm_setzero_si128();
     for (int j = 0; j < 16; ++j) {
@@ -182,17 +257,61 @@ inline bool FitsSixteenBits(const int32_t* coef) {
     return _mm_movemask_epi8(_mm_cmpeq_epi32(high, _mm_setzero_si128())) == 0xFFFF;
 }
 
-inline __m128i Reversed(__m128i v) {
+VARNEL_SSE2 inline __m128i Reversed(__m128i v) {
     return _mm_shuffle_epi32(v, _MM_SHUFFLE(0, 1, 2, 3));
 }
 
 }  // namespace
 
-void InverseDctSse2(const IdctTables* tables, const int32_t* coef, uint64_t mask, int32_t level,
-                    int32_t* out, ptrdiff_t stride) {
+VARNEL_SSE2 void InverseDctSse2(const IdctTables* tables, const int32_t* coef, uint64_t mask,
+                                int32_t level, int32_t* out, ptrdiff_t stride) {
     if (mask == 1 && tables->dc_uniform) {
         const __m128i value = _mm_set1_epi32(WrapMul(coef[0], tables->dc_weight) / 40000 + level);
         for (int y = 0; y < 8; ++y) {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + y * stride), value);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + y * stride + 4), value);
+        }
+        return;
+    }
+    const __m128d inverse = _mm_set1_pd(kInverse40000);
+    const __m128i shift = _mm_set1_epi32(level);
+    constexpr uint64_t kFirstRow = 0xFF;
+    constexpr uint64_t kFirstColumn = 0x0101010101010101ull;
+    if ((mask & ~kFirstRow) == 0 && tables->rows_repeat) {
+        // Eight equal rows: one row of sums over the coefficients (u, 0).
+        __m128i left = _mm_setzero_si128();
+        __m128i right = _mm_setzero_si128();
+        for (uint64_t m = mask; m != 0; m &= m - 1) {
+            const int u = __builtin_ctzll(m);
+            const __m128i c = _mm_set1_epi32(coef[u]);
+            const auto* weights = reinterpret_cast<const __m128i*>(tables->row_weights[u]);
+            left = _mm_add_epi32(left, MulLo32(c, _mm_load_si128(weights)));
+            right = _mm_add_epi32(right, MulLo32(c, _mm_load_si128(weights + 1)));
+        }
+        const __m128i low = Quotients(left, inverse, shift);
+        const __m128i high = Quotients(right, inverse, shift);
+        for (int y = 0; y < 8; ++y) {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + y * stride), low);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + y * stride + 4), high);
+        }
+        return;
+    }
+    if ((mask & ~kFirstColumn) == 0 && tables->columns_repeat) {
+        // Eight equal columns: one column of sums over the coefficients (0, v), lane y.
+        __m128i top = _mm_setzero_si128();
+        __m128i bottom = _mm_setzero_si128();
+        for (uint64_t m = mask; m != 0; m &= m - 1) {
+            const int i = __builtin_ctzll(m);
+            const __m128i c = _mm_set1_epi32(coef[i]);
+            const auto* weights = reinterpret_cast<const __m128i*>(tables->column_weights[i / 8]);
+            top = _mm_add_epi32(top, MulLo32(c, _mm_load_si128(weights)));
+            bottom = _mm_add_epi32(bottom, MulLo32(c, _mm_load_si128(weights + 1)));
+        }
+        alignas(16) int32_t samples[8];
+        _mm_store_si128(reinterpret_cast<__m128i*>(samples), Quotients(top, inverse, shift));
+        _mm_store_si128(reinterpret_cast<__m128i*>(samples + 4), Quotients(bottom, inverse, shift));
+        for (int y = 0; y < 8; ++y) {
+            const __m128i value = _mm_set1_epi32(samples[y]);
             _mm_storeu_si128(reinterpret_cast<__m128i*>(out + y * stride), value);
             _mm_storeu_si128(reinterpret_cast<__m128i*>(out + y * stride + 4), value);
         }
@@ -254,8 +373,6 @@ void InverseDctSse2(const IdctTables* tables, const int32_t* coef, uint64_t mask
             }
         }
     }
-    const __m128d inverse = _mm_set1_pd(kInverse40000);
-    const __m128i shift = _mm_set1_epi32(level);
     for (int y = 0; y < 8; ++y) {
         _mm_storeu_si128(reinterpret_cast<__m128i*>(out + y * stride),
                          Quotients(sums[2 * y], inverse, shift));
@@ -264,16 +381,5 @@ void InverseDctSse2(const IdctTables* tables, const int32_t* coef, uint64_t mask
     }
 }
 #endif
-
-IdctKernel SelectIdctKernel() {
-#if defined(__x86_64__) || defined(__i386__)
-    if (__builtin_cpu_supports("avx2")) return InverseDctAvx2;
-#endif
-#if defined(__SSE2__)
-    return InverseDctSse2;
-#else
-    return InverseDctPortable;
-#endif
-}
 
 }  // namespace varnel

@@ -19,6 +19,15 @@
 #include <cstddef>
 #include <cstdint>
 
+// The SSE2 and AVX2 kernels exist on x86 unless the build asks for the portable ones only.
+// They are compiled for their instruction sets through target attributes, whatever the
+// build's baseline, and chosen at run time (fast_kernels.h).
+#if (defined(__x86_64__) || defined(__i386__)) && !defined(VARNEL_PORTABLE_KERNELS)
+#define VARNEL_HAS_X86_KERNELS 1
+#else
+#define VARNEL_HAS_X86_KERNELS 0
+#endif
+
 namespace varnel {
 
 struct IdctTables {
@@ -30,6 +39,9 @@ struct IdctTables {
     // parity): their weights side by side for the 16 samples of the top-left quadrant (8y + x
     // with x, y < 4, listed as 4y + x); zero for the columns that lack the symmetry.
     alignas(32) int16_t quadrant_pairs[64][32];
+    // For each clean coefficient: its weights for the 16 samples of the top-left quadrant
+    // (listed as 4y + x); zero for the columns that lack the symmetry.
+    alignas(32) int32_t quadrant_columns[64][16];
     // Over all 64 samples: the weights of (4, 0) and (0, 4) side by side, then those of
     // (4, 4) beside zeros.
     alignas(32) int16_t edge_pairs[2][128];
@@ -69,15 +81,12 @@ using IdctKernel = void (*)(const IdctTables* tables, const int32_t* coef, uint6
 
 void InverseDctPortable(const IdctTables* tables, const int32_t* coef, uint64_t mask, int32_t level,
                         int32_t* out, ptrdiff_t stride);
-#if defined(__x86_64__) || defined(__i386__)
+#if VARNEL_HAS_X86_KERNELS
 void InverseDctSse2(const IdctTables* tables, const int32_t* coef, uint64_t mask, int32_t level,
                     int32_t* out, ptrdiff_t stride);
 void InverseDctAvx2(const IdctTables* tables, const int32_t* coef, uint64_t mask, int32_t level,
                     int32_t* out, ptrdiff_t stride);
 #endif
-
-// The best kernel this processor runs.
-IdctKernel SelectIdctKernel();
 
 // sum / 40000, truncated toward zero, for every 32-bit sum, computed as the product with
 // this constant in IEEE double and truncated. Proof: the constant is (1/40000)(1 + 2^-36)
@@ -89,5 +98,18 @@ IdctKernel SelectIdctKernel();
 // most 2e-6 (|sum| / 40000 is below 53688), so it truncates to the same integer as the
 // exact quotient.
 inline constexpr double kInverse40000 = (1.0 / 40000.0) * (1.0 + 0x1p-36);
+
+// sum / 40000 truncated toward zero for every 32-bit sum (given as its bits), in integer
+// arithmetic: the magnitude a (up to 2^31) is divided as floor(a m / 2^47) with
+// m = ceil(2^47 / 40000) = 3518437209. m exceeds 2^47 / 40000 by less than 0.12, so a m / 2^47
+// exceeds a / 40000 by less than 2^31 x 0.12 / 2^47 < 2e-6, while a / 40000 lies at least
+// 1/40000 below the next integer unless it is one: the floor is floor(a / 40000). The product
+// fits 64 bits; a 32-bit processor forms it with one widening multiplication.
+inline int32_t DivideBy40000(uint32_t sum) {
+    const uint32_t sign = 0u - (sum >> 31);  // all ones for a negative sum
+    const uint32_t magnitude = (sum ^ sign) - sign;
+    const auto quotient = static_cast<uint32_t>((uint64_t{magnitude} * 3518437209u) >> 47);
+    return static_cast<int32_t>((quotient ^ sign) - sign);
+}
 
 }  // namespace varnel

@@ -1,9 +1,9 @@
 // The AVX2 variant of the fast inverse DCT, compiled for AVX2 through target attributes and
-// chosen at run time by SelectIdctKernel.
+// chosen at run time by the dispatcher of fast_kernels.cpp.
 #include "fast_idct.h"
 #include "jpeg_decoder.h"
 
-#if defined(__x86_64__) || defined(__i386__)
+#if VARNEL_HAS_X86_KERNELS
 #include <immintrin.h>
 
 namespace varnel {

@@ -11,6 +11,7 @@
 #include "fast_color.h"
 #include "fast_huffman.h"
 #include "fast_idct.h"
+#include "fast_kernels.h"
 
 namespace varnel {
 
@@ -140,7 +141,8 @@ void ConvertStrip(const ComponentState* components, int32_t count, const McuLayo
 
 }  // namespace
 
-bool DecodeScanToRows(JpegDecoder* decoder, uint8_t* rows, int64_t stride) {
+bool DecodeScanToRows(JpegDecoder* decoder, uint8_t* rows, int64_t stride,
+                      const FastKernels& kernels) {
     const McuLayout layout = ComputeMcuLayout(decoder);
     const int32_t count = decoder->component_count;
     const int32_t width = decoder->width;
@@ -210,8 +212,8 @@ bool DecodeScanToRows(JpegDecoder* decoder, uint8_t* rows, int64_t stride) {
     std::memset(work->coef, 0, sizeof(work->coef));
     uint64_t mask = 0;
 
-    const IdctKernel idct = SelectIdctKernel();
-    const ColorKernels color = SelectColorKernels();
+    const IdctKernel idct = kernels.idct;
+    const ColorKernels color = kernels.color;
     const int32_t level = decoder->precision == 8 ? 128 : 2048;
 
     FastBitReader bits;
@@ -259,6 +261,10 @@ bool DecodeScanToRows(JpegDecoder* decoder, uint8_t* rows, int64_t stride) {
     MaterialiseReader(&bits, decoder->reader);
     std::free(block);
     return true;
+}
+
+bool DecodeScanToRows(JpegDecoder* decoder, uint8_t* rows, int64_t stride) {
+    return DecodeScanToRows(decoder, rows, stride, KernelsOf(BestKernelSet()));
 }
 
 }  // namespace varnel

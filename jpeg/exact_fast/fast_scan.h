@@ -6,6 +6,7 @@
 
 #include <cstdint>
 
+#include "fast_kernels.h"
 #include "jpeg_decoder.h"
 
 namespace varnel {
@@ -15,5 +16,8 @@ namespace varnel {
 // zero bytes up to the stride. Returns false, having written nothing that matters, when its
 // work areas cannot be allocated. The record's reader ends where DecodeScan leaves it.
 bool DecodeScanToRows(JpegDecoder* decoder, uint8_t* rows, int64_t stride);
+// The same with a given kernel set (one that KernelSetRuns allows), for tests and benchmarks.
+bool DecodeScanToRows(JpegDecoder* decoder, uint8_t* rows, int64_t stride,
+                      const FastKernels& kernels);
 
 }  // namespace varnel

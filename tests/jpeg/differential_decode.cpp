@@ -54,7 +54,7 @@ Outcome DecodeReference(const uint8_t* data, size_t size) {
     return outcome;
 }
 
-Outcome DecodeFast(const uint8_t* data, size_t size) {
+Outcome DecodeFast(const uint8_t* data, size_t size, varnel::KernelSet set) {
     Outcome outcome;
     varnel::JpegDecoder decoder;
     varnel::ConstructDecoder(&decoder);
@@ -68,7 +68,8 @@ Outcome DecodeFast(const uint8_t* data, size_t size) {
         const int64_t stride = Stride(decoder.width);
         // Filled with a pattern that the decode must overwrite everywhere.
         outcome.rows.assign(static_cast<size_t>(stride * decoder.height), 0xA5);
-        if (varnel::DecodeScanToRows(&decoder, outcome.rows.data(), stride)) {
+        if (varnel::DecodeScanToRows(&decoder, outcome.rows.data(), stride,
+                                     varnel::KernelsOf(set))) {
             outcome.decoded = true;
             outcome.width = decoder.width;
             outcome.height = decoder.height;
@@ -79,6 +80,25 @@ Outcome DecodeFast(const uint8_t* data, size_t size) {
     }
     varnel::DestroyDecoder(&decoder);
     return outcome;
+}
+
+std::vector<varnel::KernelSet> RunnableKernelSets() {
+    std::vector<varnel::KernelSet> sets;
+    for (const varnel::KernelSet set :
+         {varnel::KernelSet::kPortable, varnel::KernelSet::kSse2, varnel::KernelSet::kAvx2}) {
+        if (varnel::KernelSetRuns(set)) sets.push_back(set);
+    }
+    return sets;
+}
+
+std::string CompareAllKernelSets(const uint8_t* data, size_t size, bool* reference_decoded) {
+    const Outcome reference = DecodeReference(data, size);
+    if (reference_decoded != nullptr) *reference_decoded = reference.decoded;
+    for (const varnel::KernelSet set : RunnableKernelSets()) {
+        const std::string difference = Compare(reference, DecodeFast(data, size, set));
+        if (!difference.empty()) return std::string(varnel::KernelSetName(set)) + ": " + difference;
+    }
+    return {};
 }
 
 std::string Compare(const Outcome& reference, const Outcome& fast) {

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "fast_kernels.h"
+
 namespace differential {
 
 struct Outcome {
@@ -27,7 +29,15 @@ struct Outcome {
 };
 
 Outcome DecodeReference(const uint8_t* data, size_t size);
-Outcome DecodeFast(const uint8_t* data, size_t size);
+// With the given kernel set (one of RunnableKernelSets).
+Outcome DecodeFast(const uint8_t* data, size_t size, varnel::KernelSet set);
+
+// Every kernel set that this build has and this processor runs, the portable one first.
+std::vector<varnel::KernelSet> RunnableKernelSets();
+
+// Decodes with the reference and with every runnable kernel set; empty when they all agree,
+// otherwise the first difference, named by its kernel set.
+std::string CompareAllKernelSets(const uint8_t* data, size_t size, bool* reference_decoded);
 
 // Empty when both paths agree (and the refusal reason with the gate); otherwise what differs
 // first.

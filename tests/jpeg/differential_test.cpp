@@ -1,5 +1,6 @@
 // The fast kernels against the reference kernels: every file, valid or damaged, must give the
-// same bitmap bytes, the same failures and the same final reader state on both paths.
+// same bitmap bytes, the same failures and the same final reader state on both paths, with
+// every kernel set that the build has and the processor runs.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -26,12 +27,9 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-// Decodes with both paths and returns a description of the first difference, if any.
+// Decodes with the reference and every kernel set and returns the first difference, if any.
 std::string Differs(const Bytes& image) {
-    const differential::Outcome reference =
-        differential::DecodeReference(image.data(), image.size());
-    const differential::Outcome fast = differential::DecodeFast(image.data(), image.size());
-    return differential::Compare(reference, fast);
+    return differential::CompareAllKernelSets(image.data(), image.size(), nullptr);
 }
 
 // Collects the differences of many variants into one readable failure.
@@ -41,11 +39,10 @@ struct Findings {
     std::vector<std::string> lines;
     void Check(const Bytes& image, const std::string& what) {
         ++checked;
-        const differential::Outcome reference =
-            differential::DecodeReference(image.data(), image.size());
-        const differential::Outcome fast = differential::DecodeFast(image.data(), image.size());
-        if (reference.decoded) ++decoded;
-        const std::string difference = differential::Compare(reference, fast);
+        bool reference_decoded = false;
+        const std::string difference =
+            differential::CompareAllKernelSets(image.data(), image.size(), &reference_decoded);
+        if (reference_decoded) ++decoded;
         if (!difference.empty() && lines.size() < 10) lines.push_back(what + ": " + difference);
     }
     std::string Report() const {
@@ -475,12 +472,10 @@ TEST(Differential, LookaheadTablesAgreeWithTheSearch) {
 // samples serve the reference.
 std::string CompareIdctKernels(varnel::JpegDecoder* decoder, const varnel::IdctTables* tables,
                                uint32_t seed) {
-    std::vector<std::pair<const char*, varnel::IdctKernel>> kernels = {
-        {"portable", varnel::InverseDctPortable}};
-#if defined(__x86_64__) || defined(__i386__)
-    kernels.push_back({"sse2", varnel::InverseDctSse2});
-    if (__builtin_cpu_supports("avx2")) kernels.push_back({"avx2", varnel::InverseDctAvx2});
-#endif
+    std::vector<std::pair<const char*, varnel::IdctKernel>> kernels;
+    for (const varnel::KernelSet set : differential::RunnableKernelSets()) {
+        kernels.push_back({varnel::KernelSetName(set), varnel::KernelsOf(set).idct});
+    }
     constexpr int kEdges[] = {4, 32, 36};
     std::mt19937 random(seed);
     std::string difference;
@@ -576,15 +571,10 @@ TEST(Differential, InverseDctKernelsFallBackWhenTheTableIsNotSymmetric) {
 // Every colour kernel this machine can run against the formula, over the whole range of
 // inverse-DCT outputs and around the truncation and clamping edges.
 TEST(Differential, EveryColourKernelMatchesTheFormula) {
-    std::vector<varnel::ColorKernels> sets = {varnel::ColorKernels{
-        varnel::ChromaTermsPortable, varnel::ColorRowPortable, varnel::ColorRowHalfPortable,
-        varnel::GreyRowPortable, varnel::ColorRowFullPortable}};
-#if defined(__x86_64__) || defined(__i386__)
-    if (__builtin_cpu_supports("avx2")) {
-        sets.push_back({varnel::ChromaTermsAvx2, varnel::ColorRowAvx2, varnel::ColorRowHalfAvx2,
-                        varnel::GreyRowAvx2, varnel::ColorRowFullAvx2});
+    std::vector<varnel::ColorKernels> sets;
+    for (const varnel::KernelSet set : differential::RunnableKernelSets()) {
+        sets.push_back(varnel::KernelsOf(set).color);
     }
-#endif
     std::mt19937 random(3);
     constexpr int kWidth = 77;
     for (int trial = 0; trial < 400; ++trial) {
@@ -606,6 +596,13 @@ TEST(Differential, EveryColourKernelMatchesTheFormula) {
                 (red ? cr[x] : cb[x]) = 128 + d;
                 y[x] = 128 - (red ? 14020 : 17718) * d / 10000 +
                        static_cast<int32_t>(random() % 64) - 32;
+            }
+            if (trial < 64) {
+                // Every chroma value from -1100 to 1363 in turn, both orders: past the range
+                // of ordinary pictures on both sides, where kernels may switch methods.
+                const int32_t sweep = -1100 + (trial / 2) * kWidth + x;
+                cb[x] = trial % 2 == 0 ? sweep : 1363 - (sweep + 1100);
+                cr[x] = trial % 2 == 0 ? 1363 - (sweep + 1100) : sweep;
             }
         }
         for (int half = 0; half < 2; ++half) {
@@ -640,6 +637,20 @@ TEST(Differential, EveryColourKernelMatchesTheFormula) {
             }
         }
     }
+}
+
+// The tests above cover the kernel sets that the dispatcher offers: the portable set alone in
+// a portable-only build, and on x86-64 (which always has SSE2) at least the SSE2 one besides.
+TEST(Differential, TheDispatcherOffersTheKernelSetsOfTheBuild) {
+    const std::vector<varnel::KernelSet> sets = differential::RunnableKernelSets();
+    ASSERT_FALSE(sets.empty());
+    EXPECT_EQ(sets.front(), varnel::KernelSet::kPortable);
+    EXPECT_EQ(sets.back(), varnel::BestKernelSet());
+#if defined(VARNEL_PORTABLE_KERNELS)
+    EXPECT_EQ(sets.size(), 1u);
+#elif defined(__x86_64__)
+    EXPECT_TRUE(varnel::KernelSetRuns(varnel::KernelSet::kSse2));
+#endif
 }
 
 // Through LoadJpegWithKernels: the DIB sections that the two paths return hold the same
