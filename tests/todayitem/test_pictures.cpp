@@ -1,21 +1,8 @@
 #include "test_pictures.h"
 
-#include <cstring>
 #include <fstream>
 
-namespace {
-
-void Put16(std::vector<uint8_t>* out, uint16_t value) {
-    out->push_back(static_cast<uint8_t>(value));
-    out->push_back(static_cast<uint8_t>(value >> 8));
-}
-
-void Put32(std::vector<uint8_t>* out, uint32_t value) {
-    for (int shift = 0; shift < 32; shift += 8)
-        out->push_back(static_cast<uint8_t>(value >> shift));
-}
-
-}  // namespace
+#include "bitmap_file_writer.h"
 
 TestPicture MakeTestPicture(int width, int height) {
     TestPicture picture{width, height, {}};
@@ -31,36 +18,12 @@ TestPicture MakeTestPicture(int width, int height) {
 }
 
 void WriteBitmapFile(const std::filesystem::path& path, const TestPicture& picture, bool top_down) {
-    uint32_t stride = (static_cast<uint32_t>(picture.width) * 3 + 3) & ~3u;
-    uint32_t image_size = stride * static_cast<uint32_t>(picture.height);
-    std::vector<uint8_t> file;
-    file.push_back('B');
-    file.push_back('M');
-    Put32(&file, 14 + 40 + image_size);
-    Put32(&file, 0);
-    Put32(&file, 14 + 40);
-    Put32(&file, 40);
-    Put32(&file, static_cast<uint32_t>(picture.width));
-    Put32(&file, static_cast<uint32_t>(top_down ? -picture.height : picture.height));
-    Put16(&file, 1);
-    Put16(&file, 24);
-    Put32(&file, 0);  // BI_RGB
-    Put32(&file, image_size);
-    Put32(&file, 2835);
-    Put32(&file, 2835);
-    Put32(&file, 0);
-    Put32(&file, 0);
-    for (int row = 0; row < picture.height; ++row) {
-        int y = top_down ? row : picture.height - 1 - row;
-        size_t start = file.size();
-        for (int x = 0; x < picture.width; ++x) {
-            uint32_t pixel = picture.At(x, y);
-            file.push_back(static_cast<uint8_t>(pixel));
-            file.push_back(static_cast<uint8_t>(pixel >> 8));
-            file.push_back(static_cast<uint8_t>(pixel >> 16));
-        }
-        file.resize(start + stride, 0);
-    }
+    BmpWriteSpec spec;
+    spec.width = picture.width;
+    spec.height = picture.height;
+    spec.top_down = top_down;
+    const std::vector<uint8_t> file =
+        WriteBmp(spec, [&picture](int x, int y) { return picture.At(x, y); });
     std::ofstream out(path, std::ios::binary);
     out.write(reinterpret_cast<const char*>(file.data()),
               static_cast<std::streamsize>(file.size()));

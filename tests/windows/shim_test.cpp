@@ -9,47 +9,30 @@
 #include <string>
 #include <vector>
 
+#include "bitmap_file_writer.h"
 #include "pocketpc.h"
 
 namespace {
 
-void PutLe16(std::vector<uint8_t>* out, uint32_t value) {
-    out->push_back(static_cast<uint8_t>(value));
-    out->push_back(static_cast<uint8_t>(value >> 8));
-}
-
-void PutLe32(std::vector<uint8_t>* out, uint32_t value) {
-    PutLe16(out, value & 0xFFFF);
-    PutLe16(out, value >> 16);
-}
-
-// A bitmap file: file header, 40-byte information header, colour table, rows as given.
+// A bitmap file: file header, 40-byte information header, bit-field masks, colour table
+// (0x00RRGGBB entries), and the rows as given; a negative height stores the rows top-down.
 std::vector<uint8_t> BitmapFile(int32_t width, int32_t height, uint16_t bit_count,
                                 const std::vector<uint32_t>& palette,
                                 const std::vector<uint8_t>& bits, uint32_t compression = BI_RGB,
                                 const std::vector<uint32_t>& masks = {}) {
-    const uint32_t offset = 14 + 40 + 4 * static_cast<uint32_t>(masks.size() + palette.size());
-    std::vector<uint8_t> file;
-    file.push_back('B');
-    file.push_back('M');
-    PutLe32(&file, offset + static_cast<uint32_t>(bits.size()));
-    PutLe32(&file, 0);
-    PutLe32(&file, offset);
-    PutLe32(&file, 40);
-    PutLe32(&file, static_cast<uint32_t>(width));
-    PutLe32(&file, static_cast<uint32_t>(height));
-    PutLe16(&file, 1);
-    PutLe16(&file, bit_count);
-    PutLe32(&file, compression);
-    PutLe32(&file, 0);
-    PutLe32(&file, 2835);
-    PutLe32(&file, 2835);
-    PutLe32(&file, static_cast<uint32_t>(palette.size()));
-    PutLe32(&file, 0);
-    for (uint32_t mask : masks) PutLe32(&file, mask);
-    for (uint32_t entry : palette) PutLe32(&file, entry);
-    file.insert(file.end(), bits.begin(), bits.end());
-    return file;
+    BmpWriteSpec spec;
+    spec.width = width;
+    spec.height = height < 0 ? -height : height;
+    spec.top_down = height < 0;
+    spec.bpp = bit_count;
+    spec.compression = compression;
+    spec.colours_used = static_cast<uint32_t>(palette.size());
+    for (size_t i = 0; i < masks.size() && i < 4; ++i) spec.masks[i] = masks[i];
+    for (uint32_t entry : palette) {
+        for (int shift = 0; shift < 32; shift += 8)
+            spec.palette.push_back(static_cast<uint8_t>(entry >> shift));
+    }
+    return WriteBmp(spec, {}, &bits);
 }
 
 class ShLoadDibBitmapTest : public ::testing::Test {
