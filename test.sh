@@ -34,9 +34,9 @@ done
 ./scripts/wine-run.sh --stop
 
 # Every fuzz target for a short fixed time (FUZZ_SECONDS each, 20 by default), built with
-# libFuzzer, ASan and UBSan; a crash, leak, timeout or sanitizer report fails the run. The seed
-# is fixed so that every run of this command explores the same inputs; longer runs with other
-# seeds are scripts/run-fuzzers.sh's job.
+# libFuzzer, ASan and UBSan, from the kept corpus (tests/fuzz/corpus); a crash, leak, timeout or
+# sanitizer report fails the run. The seed is fixed so that every run of this command explores
+# the same inputs; longer runs with other seeds are scripts/run-fuzzers.sh's job.
 echo "=== fuzz"
 fuzz_targets=(differential_fuzzer load_jpeg_fuzzer bmp_decode_fuzzer dialog_template_fuzzer
               registry_fuzzer item_fuzzer)

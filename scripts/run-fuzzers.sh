@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Runs every fuzz target of a fuzz build (cmake --preset fuzz) for a fixed time each, one after
-# the other, at the lowest priority, on its corpus (seeded by scripts/make-fuzz-corpus.sh when
-# missing; what the run finds is added to it). Prints one line per target: executions,
-# coverage, corpus size. A crash, leak, timeout or sanitizer report leaves the input in the
+# the other, at the lowest priority, from the kept corpus (tests/fuzz/corpus/<target>, only read)
+# and the work corpus, to which what the run finds is added (seeded by scripts/make-fuzz-corpus.sh
+# when a target has no kept corpus); scripts/merge-fuzz-corpus.sh then adds the finds that reach
+# new code to the kept corpus. Prints one line per target: executions and their
+# rate, coverage, corpus size. A crash, leak, timeout or sanitizer report leaves the input in the
 # artifacts folder and makes the script fail: add it, named, to tests/fuzz/regressions/<target>/.
 #
 # Usage: scripts/run-fuzzers.sh [SECONDS_EACH] [BUILD_DIR] [WORK_DIR] [TARGET...]
@@ -24,9 +26,12 @@ if [ ${#targets[@]} -eq 0 ]; then
              registry_fuzzer item_fuzzer)
 fi
 
-if [ ! -d "$work/corpus" ]; then
-    scripts/make-fuzz-corpus.sh "$work/corpus" >/dev/null || exit 1
-fi
+kept=tests/fuzz/corpus
+for target in "${targets[@]}"; do
+    if [ ! -d "$kept/$target" ] && [ ! -d "$work/corpus" ]; then
+        scripts/make-fuzz-corpus.sh "$work/corpus" >/dev/null || exit 1
+    fi
+done
 mkdir -p "$work/artifacts" "$work/logs"
 
 status=0
@@ -46,20 +51,24 @@ for target in "${targets[@]}"; do
     esac
     if [ "${FUZZ_JOBS:-1}" -gt 1 ]; then options+=(-fork="$FUZZ_JOBS"); fi
     mkdir -p "$work/corpus/$target"
+    corpora=("$work/corpus/$target")
+    if [ -d "$kept/$target" ]; then corpora+=("$kept/$target"); fi
     log="$work/logs/$target.log"
     ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
     UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
         nice -n 19 "$binary" "${options[@]}" -max_total_time="$seconds" -runs="${FUZZ_RUNS:--1}" \
         -timeout=120 \
         -seed="${FUZZ_SEED:-0}" -rss_limit_mb=2560 -print_final_stats=1 \
-        -artifact_prefix="$work/artifacts/$target-" "$work/corpus/$target" >"$log" 2>&1
+        -artifact_prefix="$work/artifacts/$target-" "${corpora[@]}" >"$log" 2>&1
     result=$?
     runs=$(grep -o 'stat::number_of_executed_units: [0-9]*' "$log" | tail -1 | awk '{print $2}')
     # Fork mode prints no final statistics; its status lines start with the executions so far.
     [ -n "$runs" ] || runs=$(grep -oE '^#[0-9]+: cov' "$log" | tail -1 | tr -dc '0-9')
     coverage=$(grep -oE 'cov: [0-9]+ ft: [0-9]+ corp: [0-9]+' "$log" | tail -1)
+    rate=$(grep -o 'stat::average_exec_per_sec: [0-9]*' "$log" | tail -1 | awk '{print $2}')
+    [ -n "$rate" ] || rate=$(grep -oE 'exec/s: [0-9]+' "$log" | tail -1 | tr -dc '0-9')
     if [ $result -eq 0 ]; then
-        echo "$target: ${runs:-0} executions, $coverage"
+        echo "$target: ${runs:-0} executions (${rate:-?} a second), $coverage"
     else
         echo "$target: FAILED after ${runs:-?} executions (see $log)"
         grep -E 'ERROR|SUMMARY|went from|differ|returned|: ' "$log" | grep -v '^#' | head -5

@@ -22,8 +22,9 @@
 
 namespace {
 
-// Pictures up to this many pixels are decoded; larger claims only slow the search.
-constexpr int64_t kMaxPixels = int64_t{1} << 16;
+// Pictures up to this many pixels are decoded; larger claims only slow the search (the decoder
+// has targets of its own). 128 x 128 is still wider than the item and taller than most heights.
+constexpr int64_t kMaxPixels = int64_t{1} << 14;
 
 const char16_t kHostClass[] = u"FuzzHostWnd";
 const char16_t kSettingsKey[] = u"Software\\Quenby\\Lumetta";
@@ -108,6 +109,13 @@ void RunItem(const Process& process) {
     DestroyWindow(window);
 }
 
+// Brings the item's process-wide settings back to the stored ones: ordinal 240 reads them.
+void ResetItem(const Process& process) {
+    TODAYLISTITEM record = EnabledRecord();
+    HWND window = process.initialize(&record, process.host);
+    if (window != nullptr) DestroyWindow(window);
+}
+
 // Stores one value: well-formed, missing, or raw bytes of a chosen type taken from the input.
 void StoreValue(HKEY key, const char16_t* name, uint8_t form, DWORD type, const void* proper,
                 DWORD proper_size, ByteSource* source) {
@@ -123,8 +131,9 @@ void StoreValue(HKEY key, const char16_t* name, uint8_t form, DWORD type, const 
             if (std::u16string_view(name) == u"Height") {
                 // A window is as tall as this; a tall one only costs time in proportion (a
                 // million rows take minutes here). The bytes replace the low bytes of the
-                // height held before, so positive heights are kept below 1024.
-                if (raw.size() >= 2) raw[1] &= 0x03;
+                // height held before, so positive heights are kept below 256 (the choices
+                // above have taller ones).
+                if (raw.size() >= 2) raw[1] = 0;
                 if (raw.size() == 3) raw[2] = 0;
                 if (raw.size() == 4 && raw[3] < 0x80) raw[2] = raw[3] = 0;
             }
@@ -182,12 +191,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         path.assign(missing.begin(), missing.end());
     }
 
-    // A database of its own for every input, in memory; the item's process-wide settings are
-    // brought back to their defaults by a first run on the default values.
-    Win32LayerSetRegistryPath(":memory:");
+    // One database in memory for the process (opening one and making its tables costs more
+    // than the rest of an input). Every input starts from the default settings, stored whole
+    // (the three values below replace or delete them) and read into the item's process-wide
+    // settings by ordinal 240; that window is not painted.
+    static const bool in_memory = [] {
+        Win32LayerSetRegistryPath(":memory:");
+        return true;
+    }();
+    (void)in_memory;
     const PictureSettings defaults = DefaultPictureSettings();
     SavePictureSettings(&defaults);
-    RunItem(process);
+    ResetItem(process);
 
     const fuzzing::LiveCounts before = fuzzing::TakeLiveCounts();
     HKEY key = nullptr;

@@ -1,5 +1,5 @@
-// Files that a fuzz target hands to the code under test by path: one private temporary folder
-// per process, removed when the process exits.
+// Files that a fuzz target hands to the code under test by path: one private folder per process,
+// in memory where the system allows (/dev/shm), removed when the process exits.
 #pragma once
 
 #include <cstddef>

@@ -45,7 +45,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <string_view>
 #include <system_error>
+#include <unordered_map>
 
 #include "win32/host_services.h"
 
@@ -90,6 +92,12 @@ struct RegistryConnection {
     uint64_t generation = 0;
     int64_t root_ids[static_cast<int>(RegistryRoot::Count)] = {};
     bool corruption_reported = false;
+    // Prepared statements of db not in use, by their SQL text: each registry call runs a few
+    // statements of a fixed set, and parsing one again costs more than running it. A statement
+    // taken by a RegistryStatement comes back, reset, when the holder leaves scope, so that one
+    // text has as many statements as were ever in use at once. The key is the statement's own
+    // copy of its text (sqlite3_sql).
+    std::unordered_multimap<std::string_view, sqlite3_stmt*> idle_statements;
 };
 
 RegistryConnection& Connection() {
@@ -277,6 +285,8 @@ LONG OpenDatabase(const std::string& path, sqlite3** db_out, int64_t* root_ids) 
 }
 
 void CloseConnection(RegistryConnection* connection) {
+    for (const auto& [sql, statement] : connection->idle_statements) sqlite3_finalize(statement);
+    connection->idle_statements.clear();
     if (connection->db != nullptr) sqlite3_close_v2(connection->db);
     connection->db = nullptr;
     connection->tried = false;
@@ -293,12 +303,31 @@ void OpenConnection(RegistryConnection* connection) {
 
 }  // namespace
 
+// The holder runs under the registry lock (its RegistrySession outlives it), and so does this.
 RegistryStatement::~RegistryStatement() {
-    if (stmt != nullptr) sqlite3_finalize(stmt);
+    if (stmt == nullptr) return;
+    RegistryConnection& connection = Connection();
+    if (db == connection.db && db != nullptr) {
+        sqlite3_reset(stmt);
+        sqlite3_clear_bindings(stmt);
+        connection.idle_statements.emplace(sqlite3_sql(stmt), stmt);
+    } else {
+        sqlite3_finalize(stmt);
+    }
 }
 
 int RegistryPrepare(sqlite3* db, const char* sql, RegistryStatement* statement) {
-    return sqlite3_prepare_v2(db, sql, -1, &statement->stmt, nullptr);
+    RegistryConnection& connection = Connection();
+    statement->db = db;
+    if (db == connection.db) {
+        const auto idle = connection.idle_statements.find(std::string_view(sql));
+        if (idle != connection.idle_statements.end()) {
+            statement->stmt = idle->second;
+            connection.idle_statements.erase(idle);
+            return SQLITE_OK;
+        }
+    }
+    return sqlite3_prepare_v3(db, sql, -1, SQLITE_PREPARE_PERSISTENT, &statement->stmt, nullptr);
 }
 
 void RegistrySessionBegin(RegistrySession* session) {
@@ -339,23 +368,36 @@ LONG RegistryStatusFromSqlite(sqlite3* db, int rc, bool write) {
     }
 }
 
+namespace {
+
+// Runs one statement that returns no rows, prepared once; SQLITE_OK when it ran.
+int RunStatement(sqlite3* db, const char* sql) {
+    RegistryStatement statement;
+    const int rc = RegistryPrepare(db, sql, &statement);
+    if (rc != SQLITE_OK) return rc;
+    const int step = sqlite3_step(statement.stmt);
+    return step == SQLITE_DONE ? SQLITE_OK : step;
+}
+
+}  // namespace
+
 LONG RegistryTransactionBegin(RegistryTransaction* transaction, sqlite3* db, bool write) {
     transaction->db = db;
     transaction->write = write;
-    const int rc = sqlite3_exec(db, write ? "BEGIN IMMEDIATE" : "BEGIN", nullptr, nullptr, nullptr);
+    const int rc = RunStatement(db, write ? "BEGIN IMMEDIATE" : "BEGIN");
     transaction->open = rc == SQLITE_OK;
     return RegistryStatusFromSqlite(db, rc, write);
 }
 
 LONG RegistryTransactionCommit(RegistryTransaction* transaction) {
-    const int rc = sqlite3_exec(transaction->db, "COMMIT", nullptr, nullptr, nullptr);
+    const int rc = RunStatement(transaction->db, "COMMIT");
     if (rc == SQLITE_OK) transaction->open = false;
     return RegistryStatusFromSqlite(transaction->db, rc, transaction->write);
 }
 
 void RegistryTransactionEnd(RegistryTransaction* transaction) {
     if (transaction->open && !sqlite3_get_autocommit(transaction->db)) {
-        sqlite3_exec(transaction->db, "ROLLBACK", nullptr, nullptr, nullptr);
+        RunStatement(transaction->db, "ROLLBACK");
     }
     transaction->open = false;
 }

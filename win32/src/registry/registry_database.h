@@ -47,9 +47,12 @@ LONG RegistryTransactionBegin(RegistryTransaction* transaction, sqlite3* db, boo
 LONG RegistryTransactionCommit(RegistryTransaction* transaction);
 void RegistryTransactionEnd(RegistryTransaction* transaction);  // rolls back if still open
 
-// A prepared statement, finalised when the holder leaves scope.
+// A prepared statement of the session's database, reset and kept for the next call that runs
+// the same SQL when the holder leaves scope (finalised instead when the database was closed
+// meanwhile). Statements are made and given back under the registry lock.
 struct RegistryStatement {
     sqlite3_stmt* stmt = nullptr;
+    sqlite3* db = nullptr;
     RegistryStatement() = default;
     RegistryStatement(const RegistryStatement&) = delete;
     RegistryStatement& operator=(const RegistryStatement&) = delete;
