@@ -47,7 +47,8 @@
 #include <filesystem>
 #include <string_view>
 #include <system_error>
-#include <unordered_map>
+#include <utility>
+#include <vector>
 
 #include "win32/host_services.h"
 
@@ -96,8 +97,9 @@ struct RegistryConnection {
     // statements of a fixed set, and parsing one again costs more than running it. A statement
     // taken by a RegistryStatement comes back, reset, when the holder leaves scope, so that one
     // text has as many statements as were ever in use at once. The key is the statement's own
-    // copy of its text (sqlite3_sql).
-    std::unordered_multimap<std::string_view, sqlite3_stmt*> idle_statements;
+    // copy of its text (sqlite3_sql). A few dozen at most: a search of a vector, which keeps its
+    // storage, costs less than a hash table's node allocated and freed per statement.
+    std::vector<std::pair<std::string_view, sqlite3_stmt*>> idle_statements;
 };
 
 RegistryConnection& Connection() {
@@ -310,7 +312,7 @@ RegistryStatement::~RegistryStatement() {
     if (db == connection.db && db != nullptr) {
         sqlite3_reset(stmt);
         sqlite3_clear_bindings(stmt);
-        connection.idle_statements.emplace(sqlite3_sql(stmt), stmt);
+        connection.idle_statements.emplace_back(sqlite3_sql(stmt), stmt);
     } else {
         sqlite3_finalize(stmt);
     }
@@ -320,11 +322,15 @@ int RegistryPrepare(sqlite3* db, const char* sql, RegistryStatement* statement) 
     RegistryConnection& connection = Connection();
     statement->db = db;
     if (db == connection.db) {
-        const auto idle = connection.idle_statements.find(std::string_view(sql));
-        if (idle != connection.idle_statements.end()) {
-            statement->stmt = idle->second;
-            connection.idle_statements.erase(idle);
-            return SQLITE_OK;
+        auto& idle = connection.idle_statements;
+        const std::string_view text(sql);
+        for (size_t i = idle.size(); i-- > 0;) {
+            if (idle[i].first == text) {
+                statement->stmt = idle[i].second;
+                idle[i] = idle.back();
+                idle.pop_back();
+                return SQLITE_OK;
+            }
         }
     }
     return sqlite3_prepare_v3(db, sql, -1, SQLITE_PREPARE_PERSISTENT, &statement->stmt, nullptr);

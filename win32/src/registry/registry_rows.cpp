@@ -112,6 +112,24 @@ LONG RegistryRowInsertSubkey(sqlite3* db, int64_t parent, const std::u16string& 
 }
 
 LONG RegistryRowDeleteTree(sqlite3* db, int64_t id) {
+    // Most keys deleted have no subkeys; the recursive query builds temporary tables, which
+    // costs several times what the two plain deletes do.
+    bool has_subkeys = false;
+    {
+        RegistryStatement query;
+        const LONG status =
+            QueryFirstRow(db, "SELECT 1 FROM keys WHERE parent_id = ?1 LIMIT 1 OFFSET ?2", id,
+                          nullptr, 0, &query, &has_subkeys);
+        if (status != ERROR_SUCCESS) return status;
+    }
+    if (!has_subkeys) {
+        for (const char* erase_key :
+             {"DELETE FROM key_values WHERE key_id = ?1", "DELETE FROM keys WHERE id = ?1"}) {
+            const LONG status = Execute(db, erase_key, id, nullptr);
+            if (status != ERROR_SUCCESS) return status;
+        }
+        return ERROR_SUCCESS;
+    }
     // The key and every key below it: their values first, then the keys themselves.
     const std::string tree =
         "WITH RECURSIVE tree (id) AS (SELECT ?1 UNION ALL"
