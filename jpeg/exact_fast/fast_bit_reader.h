@@ -1,6 +1,8 @@
 // FastBitReader: the buffered bit reader of the fast decode path. It yields exactly the bits,
 // the negated marker codes and the end-of-data result that JpegReader's ReadBits gives, but
-// loads up to eight bytes at a time into a 64-bit buffer.
+// loads up to eight bytes at a time into a 64-bit buffer. The block decoder (fast_huffman.cpp)
+// holds `bits` and `count` in registers while it decodes a block and refills them itself,
+// falling back to RefillSlow where a marker, a stuffed byte or the end of the image is near.
 //
 // The bit-level reads of JpegReader see the entropy-coded data as a run of data bytes (an
 // 0xFF followed by its stuffed 0x00 counts as one data byte 0xFF) that ends at a barrier: a
@@ -14,7 +16,6 @@
 #pragma once
 
 #include <cstdint>
-#include <cstring>
 
 #include "jpeg_reader.h"
 
@@ -42,49 +43,5 @@ void MaterialiseReader(const FastBitReader* bits, JpegReader* reader);
 
 // Loads data bytes until more than 56 bits are held or the barrier is reached.
 void RefillSlow(FastBitReader* bits);
-
-// Makes sure that at least 32 bits are held, enough for a code and its magnitude bits,
-// unless the barrier comes first.
-inline void Refill(FastBitReader* bits) {
-    if (bits->count >= 32 || bits->barrier != 0) return;
-    if (bits->end - bits->src >= 8) {
-        uint64_t word;
-        std::memcpy(&word, bits->src, 8);
-        word = __builtin_bswap64(word);
-        // No byte 0xFF among the eight: none is a marker or needs its stuffed zero removed.
-        const uint64_t inverted = ~word;
-        if (((inverted - 0x0101010101010101ull) & ~inverted & 0x8080808080808080ull) == 0) {
-            const int32_t bytes = (64 - bits->count) >> 3;
-            const int32_t kept = bits->count + 8 * bytes;  // 57 to 64
-            uint64_t incoming = word >> bits->count;
-            if (kept < 64) incoming &= ~(~uint64_t{0} >> kept);
-            bits->bits |= incoming;
-            bits->count = kept;
-            bits->src += bytes;
-            bits->loaded += bytes;
-            return;
-        }
-    }
-    RefillSlow(bits);
-}
-
-// The next n bits (1 to 32), without taking them; zeros stand for bits past the barrier.
-inline uint32_t PeekBits(const FastBitReader* bits, int32_t n) {
-    return static_cast<uint32_t>(bits->bits >> (64 - n));
-}
-
-inline void TakeBits(FastBitReader* bits, int32_t n) {
-    bits->bits <<= n;
-    bits->count -= n;
-}
-
-// A read that needed more bits than are left before the barrier: the reference takes them
-// all and returns the barrier's code.
-inline int32_t FailRead(FastBitReader* bits) {
-    bits->bits = 0;
-    bits->count = 0;
-    bits->failed = true;
-    return bits->barrier;
-}
 
 }  // namespace varnel

@@ -147,7 +147,8 @@ struct HeldBits {
     int32_t count;
 };
 
-// Refill of FastBitReader on the held bits.
+// Makes sure that at least 32 bits are held, enough for a code and its magnitude bits, unless
+// the barrier comes first: eight bytes at once where none of them is 0xFF.
 inline void RefillHeld(FastBitReader* reader, HeldBits* held) {
     if (held->count >= 32) return;
     if (reader->barrier == 0 && reader->end - reader->src >= 8) {
@@ -175,7 +176,8 @@ inline void RefillHeld(FastBitReader* reader, HeldBits* held) {
     held->count = reader->count;
 }
 
-// FailRead on the held bits.
+// A read that needed more bits than are left before the barrier: the reference takes them all
+// and returns the barrier's code.
 inline int32_t FailHeld(FastBitReader* reader, HeldBits* held) {
     held->bits = 0;
     held->count = 0;
@@ -183,7 +185,8 @@ inline int32_t FailHeld(FastBitReader* reader, HeldBits* held) {
     return reader->barrier;
 }
 
-// DecodeSymbol on the held bits, which the caller has refilled.
+// One symbol, exactly as DecodeHuffman reads it (the symbol, 0 to 255, or the barrier's
+// negative code), from the held bits, which the caller has refilled.
 inline int32_t SymbolHeld(FastBitReader* reader, const FastHuffman* fast, HeldBits* held) {
     uint32_t entry = fast->lookup[held->bits >> (64 - kLookaheadBits)];
     if (entry == kLongerCode) entry = SearchCode(fast, static_cast<uint32_t>(held->bits >> 48));

@@ -48,18 +48,6 @@ void BuildFastHuffman(FastHuffman* fast, const HuffmanTable* table);
 // in the low byte and the bits taken above it.
 uint32_t SearchCode(const FastHuffman* fast, uint32_t window);
 
-// One symbol, exactly as DecodeHuffman reads it: the symbol (0 to 255) or the barrier's
-// negative code.
-inline int32_t DecodeSymbol(FastBitReader* bits, const FastHuffman* fast) {
-    Refill(bits);
-    uint32_t entry = fast->lookup[PeekBits(bits, kLookaheadBits)];
-    if (entry == kLongerCode) entry = SearchCode(fast, PeekBits(bits, 16));
-    const int32_t length = static_cast<int32_t>(entry >> 8);
-    if (length > bits->count) return FailRead(bits);
-    TakeBits(bits, length);
-    return static_cast<int32_t>(entry & 0xFF);
-}
-
 // EXTEND (T.81 Figure F.12) of `size` raw bits `v`, size 1 to 15.
 inline int32_t ExtendValue(int32_t v, int32_t size) {
     return v < (1 << (size - 1)) ? v - (1 << size) + 1 : v;
