@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <ostream>
 #include <string>
+#include <vector>
 
 #include "stage_streams.h"
 
@@ -60,47 +62,55 @@ std::vector<int> ZigZagByDiagonals() {
 
 // --- The marker search ---
 
+// A decoder with a reader over exactly these bytes and nothing parsed, for the marker search.
+struct SearchOver {
+    Image image;
+    Decoder decoder;
+    explicit SearchOver(const Bytes& bytes) : image(bytes) { ReaderOnly(&decoder, image); }
+    int32_t Next() { return varnel::NextMarker(decoder.get()); }
+};
+
 TEST(MarkerSearch, PassesOverStuffedZerosAndOtherBytes) {
-    const Image image(Bytes{0x00, 0x12, 0xFF, 0x00, 0x34, 0xFF, 0xC4, 0x99});
-    Decoder decoder;
-    ReaderOnly(&decoder, image);
-    EXPECT_EQ(varnel::NextMarker(decoder.get()), 0xC4);
-    EXPECT_EQ(decoder->reader->cursor, image.data + 7);
+    SearchOver search(Bytes{0x00, 0x12, 0xFF, 0x00, 0x34, 0xFF, 0xC4, 0x99});
+    EXPECT_EQ(search.Next(), 0xC4);
+    EXPECT_EQ(search.decoder->reader->cursor, search.image.data + 7);
 }
 
-TEST(MarkerSearch, ReservedCodesYieldFF) {
-    const Image image(Bytes{0xFF, 0x01, 0xFF, 0x02, 0xFF, 0x03, 0xFF, 0xBF, 0xFF, 0xC0});
-    Decoder decoder;
-    ReaderOnly(&decoder, image);
-    EXPECT_EQ(varnel::NextMarker(decoder.get()), 0x01);
-    EXPECT_EQ(varnel::NextMarker(decoder.get()), 0x02);
-    EXPECT_EQ(varnel::NextMarker(decoder.get()), 0xFF);
-    EXPECT_EQ(varnel::NextMarker(decoder.get()), 0xFF);
-    EXPECT_EQ(varnel::NextMarker(decoder.get()), 0xC0);
+// The bytes to search and what the searches that follow one another must give.
+struct SearchCase {
+    const char* name;
+    Bytes bytes;
+    std::vector<int32_t> markers;
+};
+
+// Names the row in the test list and in failures.
+void PrintTo(const SearchCase& row, std::ostream* out) {
+    *out << row.name;
 }
 
-TEST(MarkerSearch, SecondFFIsAMarkerCodeNotAFillByte) {
-    const Image image(Bytes{0xFF, 0xFF, 0xD8, 0xFF, 0xD9});
-    Decoder decoder;
-    ReaderOnly(&decoder, image);
-    EXPECT_EQ(varnel::NextMarker(decoder.get()), 0xFF);
-    EXPECT_EQ(varnel::NextMarker(decoder.get()), 0xD9);
+class MarkerSearches : public ::testing::TestWithParam<SearchCase> {};
+
+TEST_P(MarkerSearches, FindTheMarkersInTurn) {
+    const SearchCase& row = GetParam();
+    SearchOver search(row.bytes);
+    for (size_t i = 0; i < row.markers.size(); ++i) EXPECT_EQ(search.Next(), row.markers[i]) << i;
 }
 
-TEST(MarkerSearch, EndsWithZeroWhenTheImageRunsOut) {
-    for (const Bytes& bytes : {Bytes{}, Bytes{0x12, 0x34}, Bytes{0x12, 0xFF}, Bytes{0xFF, 0x00}}) {
-        const Image image(bytes);
-        Decoder decoder;
-        ReaderOnly(&decoder, image);
-        EXPECT_EQ(varnel::NextMarker(decoder.get()), 0) << bytes.size();
-        EXPECT_EQ(varnel::NextMarker(decoder.get()), 0);
-    }
-    const Image last(Bytes{0x00, 0xFF, 0xD9});
-    Decoder decoder;
-    ReaderOnly(&decoder, last);
-    EXPECT_EQ(varnel::NextMarker(decoder.get()), 0xD9);
-    EXPECT_EQ(varnel::NextMarker(decoder.get()), 0);
-}
+INSTANTIATE_TEST_SUITE_P(
+    MarkerSearch, MarkerSearches,
+    ::testing::Values(SearchCase{"ReservedCodesYieldFF",
+                                 {0xFF, 0x01, 0xFF, 0x02, 0xFF, 0x03, 0xFF, 0xBF, 0xFF, 0xC0},
+                                 {0x01, 0x02, 0xFF, 0xFF, 0xC0}},
+                      SearchCase{"SecondFFIsAMarkerCodeNotAFillByte",
+                                 {0xFF, 0xFF, 0xD8, 0xFF, 0xD9},
+                                 {0xFF, 0xD9}},
+                      // Every search once the image has run out ends with zero.
+                      SearchCase{"EndsWithZeroOnAnEmptyImage", {}, {0, 0}},
+                      SearchCase{"EndsWithZeroWithoutAnyFF", {0x12, 0x34}, {0, 0}},
+                      SearchCase{"EndsWithZeroAfterAClosingFF", {0x12, 0xFF}, {0, 0}},
+                      SearchCase{"EndsWithZeroAfterAStuffedZero", {0xFF, 0x00}, {0, 0}},
+                      SearchCase{"EndsWithZeroAfterTheLastMarker", {0x00, 0xFF, 0xD9}, {0xD9, 0}}),
+    [](const ::testing::TestParamInfo<SearchCase>& row) { return row.param.name; });
 
 // --- The SOI search and the segment loop ---
 
@@ -127,27 +137,21 @@ TEST(HeaderParse, FFFFD8IsNotSoi) {
     Bytes bytes{0xFF, 0xFF, 0xD8};
     Com(&bytes, "abc");
     stagetest::Eoi(&bytes);
-    const Image image(bytes);
-    Decoder decoder;
-    Parse(&decoder, image);
+    ParsedStream decoder(bytes);
     EXPECT_EQ(decoder->in_image, 0);
     EXPECT_EQ(decoder->comment, nullptr);
     EXPECT_EQ(decoder->segment_flags, 0);
 }
 
 TEST(HeaderParse, NoSoiAndNoEoiEndWithoutHanging) {
-    const Image nothing(Bytes{0x01, 0x02, 0x03});
-    Decoder no_soi;
-    Parse(&no_soi, nothing);
+    ParsedStream no_soi(Bytes{0x01, 0x02, 0x03});
     EXPECT_EQ(no_soi->in_image, 0);
     EXPECT_EQ(varnel::Decode(no_soi.get()), varnel::kNothingToDecode);
 
     Bytes bytes;
     stagetest::Soi(&bytes);
     Com(&bytes, "abc");
-    const Image image(bytes);
-    Decoder no_eoi;
-    Parse(&no_eoi, image);
+    ParsedStream no_eoi(bytes);
     EXPECT_EQ(no_eoi->in_image, 1);
     EXPECT_STREQ(no_eoi->comment, "abc");
 }
@@ -161,19 +165,15 @@ TEST(HeaderParse, MarkersWithoutSegmentsArePassedOver) {
 }
 
 TEST(HeaderParse, UnrecognisedSegmentIsSearchedThrough) {
-    Bytes bytes;
-    stagetest::Soi(&bytes);
-    // A progressive frame header: not read, so the COM inside its bytes is found.
-    Bytes sof2{8, 0, 8, 0, 8, 1};
-    Append(&sof2, {0xFF, 0xFE, 0x00, 0x05, 'a', 'b', 'c'});
-    Segment(&bytes, 0xC2, sof2);
-    stagetest::StandardTables(&bytes);
-    stagetest::Sos(&bytes, {{1, 0, 0}});
-    Append(&bytes, {0x00, 0x00});
-    stagetest::Eoi(&bytes);
-    const Image image(bytes);
-    Decoder decoder;
-    Parse(&decoder, image);
+    ParsedStream decoder = ParseSegments([&](Bytes* out) {
+        // A progressive frame header: not read, so the COM inside its bytes is found.
+        Bytes sof2{8, 0, 8, 0, 8, 1};
+        Append(&sof2, {0xFF, 0xFE, 0x00, 0x05, 'a', 'b', 'c'});
+        Segment(out, 0xC2, sof2);
+        stagetest::StandardTables(out);
+        stagetest::Sos(out, {{1, 0, 0}});
+        Append(out, {0x00, 0x00});
+    });
     EXPECT_STREQ(decoder->comment, "abc");
     EXPECT_EQ(decoder->component_count, 0);
     EXPECT_EQ(decoder->width, 0);
@@ -260,21 +260,6 @@ TEST(App0, JfifOfLength16ReadsTheNineFields) {
     EXPECT_EQ(decoder->restart_interval, 7);
 }
 
-TEST(App0, JfifThumbnailIsSkipped) {
-    Bytes bytes;
-    stagetest::Soi(&bytes);
-    Bytes payload = JfifPayload(16);
-    Append(&payload, {0xFF, 0xDD, 0x00, 0x04, 0x00, 0x63, 0xFF, 0xD9});  // thumbnail bytes
-    Segment(&bytes, 0xE0, payload);
-    Dri(&bytes, 7);
-    stagetest::Eoi(&bytes);
-    const Image image(bytes);
-    Decoder decoder;
-    Parse(&decoder, image);
-    EXPECT_EQ(decoder->app0_kind, 1);
-    EXPECT_EQ(decoder->restart_interval, 7);
-}
-
 TEST(App0, ShortJfifReadsPastItsEndAndStepsBack) {
     ParsedStream decoder = ParseSegments([&](Bytes* out) {
         Append(out, {0xFF, 0xE0, 0x00, 0x0A, 'J', 'F', 'I', 'F', 0x00, 0x01, 0x02, 0x03});
@@ -300,71 +285,108 @@ TEST(App0, IdentifierComparedUpToItsFourthByte) {
     EXPECT_EQ(decoder->app0_kind, 1);
 }
 
-TEST(App0, SegmentTooShortForAnIdentifierIsSkippedWhole) {
-    ParsedStream decoder = ParseSegments([&](Bytes* out) {
-        Segment(out, 0xE0, Text("JFIF"));
-        Dri(out, 7);
-    });
-    EXPECT_EQ(decoder->app0_kind, 0);
-    EXPECT_EQ(decoder->segment_flags, 0);
-    EXPECT_EQ(decoder->x_density, 1);
-    EXPECT_EQ(decoder->restart_interval, 7);
-}
-
-TEST(App0, JfxxWithThumbnail) {
-    ParsedStream decoder = ParseSegments([&](Bytes* out) {
-        Bytes payload = Text("JFXX");
-        Append(&payload, {0x00, 0x13});
-        for (int i = 0; i < 300; ++i) Append(&payload, {0xFF, 0xD9});
-        Segment(out, 0xE0, payload);
-        Dri(out, 7);
-    });
-    EXPECT_EQ(decoder->app0_kind, 2);
-    EXPECT_EQ(decoder->jfxx_code, 0x13);
-    EXPECT_EQ(decoder->segment_flags, 0);
-    EXPECT_EQ(decoder->restart_interval, 7);
-}
-
-TEST(App0, OtherIdentifierIsSkippedToItsEnd) {
-    ParsedStream decoder = ParseSegments([&](Bytes* out) {
-        Bytes payload = Text("AVI1");
-        Append(&payload, {0x00, 0xFF, 0xDD, 0x00, 0x04, 0x00, 0x63, 0xFF, 0xD9});
-        Segment(out, 0xE0, payload);
-        Dri(out, 7);
-    });
-    EXPECT_EQ(decoder->app0_kind, 0);
-    EXPECT_EQ(decoder->restart_interval, 7);
-}
-
 TEST(App0, IdentifierCutShortByTheEndIsNotRecognised) {
     Bytes bytes;
     stagetest::Soi(&bytes);
     Append(&bytes, {0xFF, 0xE0, 0x00, 0x10, 'J', 'F', 'I', 'F'});
-    const Image image(bytes);
-    Decoder decoder;
-    Parse(&decoder, image);
+    ParsedStream decoder(bytes);
     EXPECT_EQ(decoder->app0_kind, 0);
     EXPECT_EQ(decoder->segment_flags, 0);
 }
 
-TEST(AppN, SegmentsAreSkippedWhole) {
-    ParsedStream decoder = ParseSegments([&](Bytes* out) {
-        Segment(out, 0xE1, Bytes{'E', 'x', 'i', 'f', 0, 0, 0xFF, 0xFE, 0x00, 0x04, 'x', 'y'});
-        Segment(out, 0xEF, Bytes{0xFF, 0xDD, 0x00, 0x04, 0x00, 0x63});
-        Dri(out, 7);
-    });
-    EXPECT_EQ(decoder->comment, nullptr);
-    EXPECT_EQ(decoder->restart_interval, 7);
+// Segments the parse must step over exactly, one row per case: what stands between SOI and a
+// DRI of 7, and what the parse must have made of it. That the DRI is read shows that the search
+// went on at the right byte; no row holds a comment the parse may keep.
+struct SkippedCase {
+    const char* name;
+    Bytes segments;
+    int app0_kind;
+    int jfxx_code;
+    int x_density;
+    uint32_t segment_flags;
+};
+
+// Names the row in the test list and in failures.
+void PrintTo(const SkippedCase& row, std::ostream* out) {
+    *out << row.name;
 }
 
-TEST(AppN, LengthBelowTwoDoesNotStopTheParse) {
+class SkippedSegments : public ::testing::TestWithParam<SkippedCase> {};
+
+TEST_P(SkippedSegments, TheParseGoesOnAfterThem) {
+    const SkippedCase& row = GetParam();
     ParsedStream decoder = ParseSegments([&](Bytes* out) {
-        Append(out, {0xFF, 0xE1, 0x00, 0x00, 0xFF, 0xE0, 0x00, 0x01});
+        Append(out, row.segments);
         Dri(out, 7);
     });
     EXPECT_EQ(decoder->restart_interval, 7);
     EXPECT_EQ(decoder->in_image, 0);
+    EXPECT_EQ(decoder->comment, nullptr);
+    EXPECT_EQ(decoder->app0_kind, row.app0_kind);
+    EXPECT_EQ(decoder->jfxx_code, row.jfxx_code);
+    EXPECT_EQ(decoder->x_density, row.x_density);
+    EXPECT_EQ(decoder->segment_flags, row.segment_flags);
 }
+
+// One segment of the given marker and payload.
+Bytes SegmentBytes(int code, const Bytes& payload) {
+    Bytes bytes;
+    Segment(&bytes, code, payload);
+    return bytes;
+}
+
+Bytes Joined(std::initializer_list<Bytes> parts) {
+    Bytes bytes;
+    for (const Bytes& part : parts) Append(&bytes, part);
+    return bytes;
+}
+
+// A JFXX segment's payload: the identifier, extension code 0x13 and a thumbnail full of EOIs.
+Bytes JfxxPayload() {
+    Bytes payload = Text("JFXX");
+    Append(&payload, {0x00, 0x13});
+    for (int i = 0; i < 300; ++i) Append(&payload, {0xFF, 0xD9});
+    return payload;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    App0, SkippedSegments,
+    ::testing::Values(
+        // name, segments, then app0_kind, jfxx_code, x_density, segment_flags
+        SkippedCase("JfifThumbnailIsSkipped",
+                    SegmentBytes(0xE0, Joined({JfifPayload(16),
+                                               {0xFF, 0xDD, 0x00, 0x04, 0x00, 0x63, 0xFF, 0xD9}})),
+                    1, 0, 300, varnel::kSegmentJFIF),
+        SkippedCase("SegmentTooShortForAnIdentifierIsSkippedWhole",
+                    SegmentBytes(0xE0, Text("JFIF")), 0, 0, 1, 0),
+        SkippedCase("JfxxWithThumbnail", SegmentBytes(0xE0, JfxxPayload()), 2, 0x13, 1, 0),
+        SkippedCase("OtherIdentifierIsSkippedToItsEnd",
+                    SegmentBytes(0xE0,
+                                 Joined({Text("AVI1"),
+                                         {0x00, 0xFF, 0xDD, 0x00, 0x04, 0x00, 0x63, 0xFF, 0xD9}})),
+                    0, 0, 1, 0)),
+    [](const ::testing::TestParamInfo<SkippedCase>& row) { return row.param.name; });
+
+INSTANTIATE_TEST_SUITE_P(
+    AppN, SkippedSegments,
+    ::testing::Values(SkippedCase("SegmentsAreSkippedWhole",
+                                  Joined({SegmentBytes(0xE1, {'E', 'x', 'i', 'f', 0, 0, 0xFF, 0xFE,
+                                                              0x00, 0x04, 'x', 'y'}),
+                                          SegmentBytes(0xEF,
+                                                       {0xFF, 0xDD, 0x00, 0x04, 0x00, 0x63})}),
+                                  0, 0, 1, 0),
+                      SkippedCase("LengthBelowTwoDoesNotStopTheParse",
+                                  {0xFF, 0xE1, 0x00, 0x00, 0xFF, 0xE0, 0x00, 0x01}, 0, 0, 1, 0)),
+    [](const ::testing::TestParamInfo<SkippedCase>& row) { return row.param.name; });
+
+INSTANTIATE_TEST_SUITE_P(Com, SkippedSegments,
+                         ::testing::Values(SkippedCase("LengthBelowTwoLeavesNoComment",
+                                                       Joined({SegmentBytes(0xFE, Text("abc")),
+                                                               {0xFF, 0xFE, 0x00, 0x01}}),
+                                                       0, 0, 1, varnel::kSegmentCOM)),
+                         [](const ::testing::TestParamInfo<SkippedCase>& row) {
+                             return row.param.name;
+                         });
 
 // --- COM ---
 
@@ -372,9 +394,7 @@ TEST(Com, LaterCommentReplacesEarlier) {
     Bytes bytes;
     stagetest::Soi(&bytes);
     Com(&bytes, "abc");
-    const Image first(Bytes(bytes.begin(), bytes.end()));
-    Decoder one;
-    Parse(&one, first);
+    ParsedStream one(bytes);
     ASSERT_NE(one->comment, nullptr);
     EXPECT_EQ(std::memcmp(one->comment, "abc", 4), 0);
     EXPECT_EQ(one->segment_flags, varnel::kSegmentCOM);
@@ -383,9 +403,7 @@ TEST(Com, LaterCommentReplacesEarlier) {
     Com(&bytes, "");
     Com(&bytes, "de");
     stagetest::Eoi(&bytes);
-    const Image image(bytes);
-    Decoder decoder;
-    Parse(&decoder, image);
+    ParsedStream decoder(bytes);
     EXPECT_STREQ(decoder->comment, "de");
 }
 
@@ -399,22 +417,10 @@ TEST(Com, CutShortByTheEndLeavesZeroBytes) {
     Bytes bytes;
     stagetest::Soi(&bytes);
     Append(&bytes, {0xFF, 0xFE, 0x00, 0x08, 'a', 'b'});
-    const Image image(bytes);
-    Decoder decoder;
-    Parse(&decoder, image);
+    ParsedStream decoder(bytes);
     ASSERT_NE(decoder->comment, nullptr);
     for (int i = 0; i <= 6; ++i) EXPECT_EQ(decoder->comment[i], 0) << i;
     EXPECT_EQ(decoder->segment_flags, varnel::kSegmentCOM);
-}
-
-TEST(Com, LengthBelowTwoLeavesNoComment) {
-    ParsedStream decoder = ParseSegments([&](Bytes* out) {
-        Com(out, "abc");
-        Append(out, {0xFF, 0xFE, 0x00, 0x01});
-        Dri(out, 7);
-    });
-    EXPECT_EQ(decoder->comment, nullptr);
-    EXPECT_EQ(decoder->restart_interval, 7);
 }
 
 // --- DQT ---
@@ -472,9 +478,7 @@ TEST(Dqt, TableIsReadWholeWhateverTheLength) {
     Append(&bytes, {0x01});
     bytes.insert(bytes.end(), 64, 0x09);
     stagetest::Eoi(&bytes);
-    const Image image(bytes);
-    Decoder decoder;
-    Parse(&decoder, image);
+    ParsedStream decoder(bytes);
     EXPECT_EQ(decoder->quant[2][63], 7);
     EXPECT_STREQ(decoder->comment, "abc");
     EXPECT_EQ(decoder->quant[0][63], 5);
@@ -487,9 +491,7 @@ TEST(Dqt, TableCutShortByTheEndReadsZeros) {
     Bytes bytes;
     stagetest::Soi(&bytes);
     Append(&bytes, {0xFF, 0xDB, 0x00, 0x43, 0x00, 9, 9, 9});
-    const Image image(bytes);
-    Decoder decoder;
-    Parse(&decoder, image);
+    ParsedStream decoder(bytes);
     EXPECT_EQ(decoder->quant[0][0], 9);
     EXPECT_EQ(decoder->quant[0][8], 9);
     EXPECT_EQ(decoder->quant[0][63], 0);
@@ -545,9 +547,7 @@ TEST(Sos, FieldsAndTheReaderAtTheEntropyCodedData) {
     Append(&bytes, {0xFF, 0xDA, 0x00, 0x0C, 3, 1, 0x00, 2, 0x11, 3, 0x21, 0x05, 0x3F, 0x4A});
     const int32_t scan_data = static_cast<int32_t>(bytes.size());
     Append(&bytes, {0x77});
-    const Image image(bytes);
-    Decoder decoder;
-    Parse(&decoder, image);
+    ParsedStream decoder(bytes);
     EXPECT_EQ(decoder->segment_flags, varnel::kSegmentSOS);
     EXPECT_EQ(decoder->scan_component_count, 3);
     EXPECT_EQ(decoder->scan_components[0].cs, 1);
@@ -560,7 +560,7 @@ TEST(Sos, FieldsAndTheReaderAtTheEntropyCodedData) {
     EXPECT_EQ(decoder->se, 0x3F);
     EXPECT_EQ(decoder->ah, 4);
     EXPECT_EQ(decoder->al, 0xA);
-    EXPECT_EQ(decoder->reader->cursor, image.data + scan_data);
+    EXPECT_EQ(decoder->reader->cursor, decoder.image.data + scan_data);
 }
 
 TEST(Sos, SelectorAboveTwoStopsTheScanHeader) {
@@ -572,9 +572,7 @@ TEST(Sos, SelectorAboveTwoStopsTheScanHeader) {
         Append(&bytes, {0xFF, 0xDA, 0x00, 0x08, 1, 1, tables, 0x07, 0x3F, 0x00});
         Com(&bytes, "abc");
         stagetest::Eoi(&bytes);
-        const Image image(bytes);
-        Decoder decoder;
-        Parse(&decoder, image);
+        ParsedStream decoder(bytes);
         EXPECT_EQ(decoder->segment_flags, varnel::kSegmentDHT | varnel::kSegmentSOS);
         EXPECT_EQ(decoder->comment, nullptr);
         EXPECT_EQ(decoder->ss, 0) << tables;
@@ -664,9 +662,7 @@ int32_t ParseAndDecode(const Bytes& bytes) {
 }
 
 TEST(DecodeGate, AcceptsAWellFormedPicture) {
-    const Image image(Build(GreyPicture{}));
-    Decoder decoder;
-    Parse(&decoder, image);
+    ParsedStream decoder(Build(GreyPicture{}));
     ASSERT_EQ(varnel::Decode(decoder.get()), 0);
     // DC difference 5 times quantiser 8: 40 x 5000 / 40000 = 5 above the level of 128.
     for (int i = 0; i < 64; ++i) {
@@ -736,9 +732,7 @@ TEST(DecodeGate, ScanHeaderMustBeReadWhole) {
     const Bytes whole = Build(picture);
     // Ending right after the scan header: decoded, as a grey picture.
     {
-        const Image image(whole);
-        Decoder decoder;
-        Parse(&decoder, image);
+        ParsedStream decoder(whole);
         ASSERT_EQ(varnel::Decode(decoder.get()), 0);
         for (int i = 0; i < 64; ++i) EXPECT_EQ(decoder->planes[0][i], 128);
     }
@@ -759,18 +753,14 @@ TEST(DecodeGate, RefusesSizesBeyondTwoGigabytesBeforeAllocating) {
     // 10923 do not.
     picture.height = 10923;
     {
-        const Image image(Build(picture));
-        Decoder decoder;
-        Parse(&decoder, image);
+        ParsedStream decoder(Build(picture));
         EXPECT_FALSE(varnel::IsDecodable(decoder.get()));
         EXPECT_EQ(varnel::Decode(decoder.get()), varnel::kNothingToDecode);
         EXPECT_EQ(decoder->planes[0], nullptr);
     }
     picture.height = 10922;
     {
-        const Image image(Build(picture));
-        Decoder decoder;
-        Parse(&decoder, image);
+        ParsedStream decoder(Build(picture));
         EXPECT_TRUE(varnel::IsDecodable(decoder.get()));
     }
 }

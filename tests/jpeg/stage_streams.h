@@ -247,7 +247,10 @@ inline Bytes StreamOf(const std::function<void(Bytes*)>& segments) {
 struct ParsedStream {
     Image image;
     Decoder decoder;
-    explicit ParsedStream(const std::function<void(Bytes*)>& segments) : image(StreamOf(segments)) {
+    explicit ParsedStream(const std::function<void(Bytes*)>& segments)
+        : ParsedStream(StreamOf(segments)) {}
+    // The stream of exactly these bytes, for streams that lack SOI or EOI or end early.
+    explicit ParsedStream(const Bytes& bytes) : image(bytes) {
         EXPECT_EQ(varnel::Attach(decoder.get(), image.data, image.size), 0)
             << "the header parse of the stream failed";
     }
