@@ -7,6 +7,7 @@
 #include <climits>
 #include <cstring>
 #include <ostream>
+#include <utility>
 #include <vector>
 
 #include "stage_streams.h"
@@ -253,6 +254,13 @@ void PrintTo(const GreyBlocksCase& row, std::ostream* out) {
     *out << row.name;
 }
 
+// A row from its fields in order: rows are written as argument lists, which clang 14 does not
+// take for an aggregate.
+GreyBlocksCase GreyBlocksRow(const char* name, int width, int height, int h, int v,
+                             std::vector<int32_t> dc_values, int blocks_per_row) {
+    return {name, width, height, h, v, std::move(dc_values), blocks_per_row};
+}
+
 class ScanGreyBlocks : public ::testing::TestWithParam<GreyBlocksCase> {};
 
 TEST_P(ScanGreyBlocks, EachPixelHasItsBlocksLevel) {
@@ -279,11 +287,11 @@ INSTANTIATE_TEST_SUITE_P(
     ScanPicture, ScanGreyBlocks,
     ::testing::Values(
         // 32 x 16: eight blocks in raster order, not four-block MCUs.
-        GreyBlocksCase("OneComponentWithFactorsTwoByTwoIsOneBlockPerMcu", 32, 16, 2, 2,
-                       {-28, -18, -8, 2, 12, 22, 32, 42}, 4),
+        GreyBlocksRow("OneComponentWithFactorsTwoByTwoIsOneBlockPerMcu", 32, 16, 2, 2,
+                      {-28, -18, -8, 2, 12, 22, 32, 42}, 4),
         // 12 x 12: four MCUs; columns 12 to 15 are not converted, rows 12 to 15 go to spare
         // rows.
-        GreyBlocksCase("RightAndBottomEdges", 12, 12, 1, 1, {-28, -18, -8, 2}, 2)),
+        GreyBlocksRow("RightAndBottomEdges", 12, 12, 1, 1, {-28, -18, -8, 2}, 2)),
     [](const ::testing::TestParamInfo<GreyBlocksCase>& row) { return row.param.name; });
 
 // Colour pictures of flat blocks, one row per case: the picture's size, the sampling factors of
@@ -305,6 +313,15 @@ struct ColourBlocksCase {
 // Names the row in the test list and in failures.
 void PrintTo(const ColourBlocksCase& row, std::ostream* out) {
     *out << row.name;
+}
+
+// A row from its fields in order: rows are written as argument lists, which clang 14 does not
+// take for an aggregate.
+ColourBlocksCase ColourBlocksRow(const char* name, int width, int height, int y_h, int y_v,
+                                 int cb_h, std::vector<int32_t> y, std::vector<int32_t> cb,
+                                 std::vector<int32_t> cr, std::vector<Rgb> blocks) {
+    return {name, width,        height,        y_h,           y_v,
+            cb_h, std::move(y), std::move(cb), std::move(cr), std::move(blocks)};
 }
 
 // Flat blocks with the given DC values in turn, from a predictor of 0.
@@ -341,16 +358,15 @@ INSTANTIATE_TEST_SUITE_P(
     ScanPicture, ScanColourBlocks,
     ::testing::Values(
         // Y 100, 50, 128, 200; Cb 100 and Cr 200 stretched over all four.
-        ColourBlocksCase("LumaTwoByTwoWithChromaReplicated", 16, 16, 2, 2, 1, {-28, -78, 0, 72},
-                         {-28}, {72}, {{200, 58, 51}, {150, 8, 1}, {228, 86, 79}, {255, 158, 151}}),
+        ColourBlocksRow("LumaTwoByTwoWithChromaReplicated", 16, 16, 2, 2, 1, {-28, -78, 0, 72},
+                        {-28}, {72}, {{200, 58, 51}, {150, 8, 1}, {228, 86, 79}, {255, 158, 151}}),
         // h_max 4: Cb of h 2 (100, 150) is stretched twice, Cr of h 1 (200) four times.
-        ColourBlocksCase("ReplicationFactorOfTwoAcrossFour", 32, 8, 4, 1, 2, {0, 0, 0, 0},
-                         {-28, 22}, {72},
-                         {{228, 86, 79}, {228, 86, 79}, {228, 70, 166}, {228, 70, 166}}),
+        ColourBlocksRow("ReplicationFactorOfTwoAcrossFour", 32, 8, 4, 1, 2, {0, 0, 0, 0}, {-28, 22},
+                        {72}, {{228, 86, 79}, {228, 86, 79}, {228, 70, 166}, {228, 70, 166}}),
         // h_max 3: Cb of h 2 (100, 150) gets a factor of 1; its blocks cover columns 0 to 15,
         // and columns 16 to 23 keep the initial 128.
-        ColourBlocksCase("FactorThatDoesNotDivideLeavesSamplesUnwritten", 24, 8, 3, 1, 2, {0, 0, 0},
-                         {-28, 22}, {0}, {{128, 137, 79}, {128, 121, 166}, Grey(128)})),
+        ColourBlocksRow("FactorThatDoesNotDivideLeavesSamplesUnwritten", 24, 8, 3, 1, 2, {0, 0, 0},
+                        {-28, 22}, {0}, {{128, 137, 79}, {128, 121, 166}, Grey(128)})),
     [](const ::testing::TestParamInfo<ColourBlocksCase>& row) { return row.param.name; });
 
 TEST(ScanPicture, OddSizeWithSpareRowsAndColumns) {
@@ -415,6 +431,14 @@ void PrintTo(const MarkerCase& row, std::ostream* out) {
     *out << row.name;
 }
 
+// A row from its fields in order: rows are written as argument lists, which clang 14 does not
+// take for an aggregate.
+MarkerCase MarkerRow(const char* name, int width, int height, int restart_interval,
+                     std::vector<FlatRun> runs, bool terminated, std::vector<GreyAt> expected) {
+    return {
+        name, width, height, restart_interval, std::move(runs), terminated, std::move(expected)};
+}
+
 class ScanMarkers : public ::testing::TestWithParam<MarkerCase> {};
 
 TEST_P(ScanMarkers, BlocksComeOutAsTheMarkersSay) {
@@ -441,21 +465,21 @@ INSTANTIATE_TEST_SUITE_P(
     ScanRestart, ScanMarkers,
     ::testing::Values(
         // Interval 1: RST0, then RST5 out of sequence; each resets.
-        MarkerCase("EveryRestartMarkerResetsThePredictors", 24, 8, 1,
-                   {{{10}, 0xD0}, {{20}, 0xD5}, {{30}}}, true,
-                   {{0, 0, 138}, {8, 0, 148}, {16, 0, 158}}),
+        MarkerRow("EveryRestartMarkerResetsThePredictors", 24, 8, 1,
+                  {{{10}, 0xD0}, {{20}, 0xD5}, {{30}}}, true,
+                  {{0, 0, 138}, {8, 0, 148}, {16, 0, 158}}),
         // 16 x 16 with interval 3: the marker stands after the first MCU of the second row; the
         // search after the last MCU finds EOI.
-        MarkerCase("CounterRunsAcrossMcuRows", 16, 16, 3, {{{10, 10, 10}, 0xD0}, {{5}}}, true,
-                   {{0, 0, 138}, {8, 0, 148}, {0, 8, 158}, {8, 8, 133}}),
-        MarkerCase("OtherMarkerAtABoundaryKeepsThePredictors", 16, 8, 1, {{{10}, 0xC8}, {{20}}},
-                   true, {{0, 0, 138}, {8, 0, 158}}),
+        MarkerRow("CounterRunsAcrossMcuRows", 16, 16, 3, {{{10, 10, 10}, 0xD0}, {{5}}}, true,
+                  {{0, 0, 138}, {8, 0, 148}, {0, 8, 158}, {8, 8, 133}}),
+        MarkerRow("OtherMarkerAtABoundaryKeepsThePredictors", 16, 8, 1, {{{10}, 0xC8}, {{20}}},
+                  true, {{0, 0, 138}, {8, 0, 158}}),
         // Without DRI an RST marker in the data is met as a marker inside a block: the block
         // after it keeps the previous block's dequantised coefficients and is dequantised again:
         // 7 x 8 x 8 = 448 gives 56 above the level.
-        MarkerCase("NoIntervalMeansNoSearch", 16, 8, 0,
-                   {{{kByteSizedDifference}, 0xD0, true}, {{20}}}, true,
-                   {{0, 0, 135}, {8, 0, 184}})),
+        MarkerRow("NoIntervalMeansNoSearch", 16, 8, 0,
+                  {{{kByteSizedDifference}, 0xD0, true}, {{20}}}, true,
+                  {{0, 0, 135}, {8, 0, 184}})),
     [](const ::testing::TestParamInfo<MarkerCase>& row) { return row.param.name; });
 
 INSTANTIATE_TEST_SUITE_P(
@@ -463,19 +487,19 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         // Coefficient 0 is 56 after the first block; the blocks cut by EOI dequantise it again:
         // 448 gives 184, 3584 gives 576, clamped to 255.
-        MarkerCase("BlocksAfterAnEarlyEndDequantiseTheirPredecessorAgain", 24, 8, 0,
-                   {{{kByteSizedDifference}, 0, true}}, true,
-                   {{0, 0, 135}, {8, 0, 184}, {16, 0, 255}}),
+        MarkerRow("BlocksAfterAnEarlyEndDequantiseTheirPredecessorAgain", 24, 8, 0,
+                  {{{kByteSizedDifference}, 0, true}}, true,
+                  {{0, 0, 135}, {8, 0, 184}, {16, 0, 255}}),
         // The same when the data simply ends.
-        MarkerCase("BlocksAfterTheEndOfTheDataDequantiseTheirPredecessorAgain", 24, 8, 0,
-                   {{{kByteSizedDifference}, 0, true}}, false,
-                   {{0, 0, 135}, {8, 0, 184}, {16, 0, 255}}),
+        MarkerRow("BlocksAfterTheEndOfTheDataDequantiseTheirPredecessorAgain", 24, 8, 0,
+                  {{{kByteSizedDifference}, 0, true}}, false,
+                  {{0, 0, 135}, {8, 0, 184}, {16, 0, 255}}),
         // Difference 10 takes 17 bits, so seven 1 bits of padding follow. The second block
         // reads five of them as a DC code that matches nothing (difference 0, DC stays 10),
         // then meets EOI among its AC symbols: its AC coefficients stay 0. Only the third block
         // meets EOI at once and dequantises the second block's 80 again.
-        MarkerCase("PaddingBitsBeforeAMarkerAreDecodedAsData", 24, 8, 0, {{{10}}}, true,
-                   {{0, 0, 138}, {8, 0, 138}, {16, 0, 208}})),
+        MarkerRow("PaddingBitsBeforeAMarkerAreDecodedAsData", 24, 8, 0, {{{10}}}, true,
+                  {{0, 0, 138}, {8, 0, 138}, {16, 0, 208}})),
     [](const ::testing::TestParamInfo<MarkerCase>& row) { return row.param.name; });
 
 }  // namespace
