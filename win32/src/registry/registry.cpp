@@ -161,11 +161,13 @@ LONG DeliverName(const std::u16string& name, LPWSTR buffer, LPDWORD length) {
     return ERROR_SUCCESS;
 }
 
-// Begins a call: session, transaction and the key it works on.
+// Begins a call: session, transaction and the key it works on, and for the calls on a subkey
+// path the path's components.
 struct Call {
     RegistrySession session;
     RegistryTransaction transaction;
     ResolvedKey key;
+    std::vector<std::u16string> path;
     ~Call() { RegistryTransactionEnd(&transaction); }
 };
 
@@ -180,6 +182,19 @@ LONG CallBegin(Call* call, HKEY key, bool write, REGSAM needed) {
     return ERROR_SUCCESS;
 }
 
+// Begins a call on a subkey path below key, as RegOpenKeyExW, RegCreateKeyExW and RegDeleteKeyW
+// do: the path is split into call->path first, so that a bad path is refused before the
+// registry is touched, then the call begins with no access asked of key itself. With `target`
+// the path is walked to the key it names; RegCreateKeyExW walks it itself, making what is
+// missing.
+LONG CallBeginOnPath(Call* call, HKEY key, LPCWSTR sub_key, bool write, int64_t* target) {
+    LONG status = SplitKeyPath(sub_key, &call->path);
+    if (status != ERROR_SUCCESS) return status;
+    status = CallBegin(call, key, write, 0);
+    if (status != ERROR_SUCCESS || target == nullptr) return status;
+    return WalkPath(call->session.db, call->key.id, call->path, target);
+}
+
 LONG CallCommit(Call* call) {
     return RegistryTransactionCommit(&call->transaction);
 }
@@ -192,14 +207,9 @@ WIN32LAYER_API LSTATUS WINAPI RegOpenKeyExW(HKEY key, LPCWSTR sub_key, DWORD /*o
                                             REGSAM sam, PHKEY result) {
     if (result == nullptr) return ERROR_INVALID_PARAMETER;
     *result = nullptr;
-    std::vector<std::u16string> components;
-    LONG status = SplitKeyPath(sub_key, &components);
-    if (status != ERROR_SUCCESS) return status;
     Call call;
-    status = CallBegin(&call, key, false, 0);
-    if (status != ERROR_SUCCESS) return status;
     int64_t id = 0;
-    status = WalkPath(call.session.db, call.key.id, components, &id);
+    LONG status = CallBeginOnPath(&call, key, sub_key, false, &id);
     if (status != ERROR_SUCCESS) return status;
     status = CallCommit(&call);
     if (status != ERROR_SUCCESS) return status;
@@ -213,16 +223,13 @@ WIN32LAYER_API LSTATUS WINAPI RegCreateKeyExW(HKEY key, LPCWSTR sub_key, DWORD /
     if (result == nullptr) return ERROR_INVALID_PARAMETER;
     *result = nullptr;
     if (options != REG_OPTION_NON_VOLATILE) return ERROR_INVALID_PARAMETER;
-    std::vector<std::u16string> components;
-    LONG status = SplitKeyPath(sub_key, &components);
-    if (status != ERROR_SUCCESS) return status;
     Call call;
-    status = CallBegin(&call, key, true, 0);
+    LONG status = CallBeginOnPath(&call, key, sub_key, true, nullptr);
     if (status != ERROR_SUCCESS) return status;
     sqlite3* db = call.session.db;
     int64_t current = call.key.id;
     bool created = false;
-    for (const std::u16string& component : components) {
+    for (const std::u16string& component : call.path) {
         bool found = false;
         status = RegistryRowFindSubkey(db, current, component, &current, &found);
         if (status != ERROR_SUCCESS) return status;
@@ -278,16 +285,11 @@ WIN32LAYER_API LSTATUS WINAPI RegSetValueExW(HKEY key, LPCWSTR value_name, DWORD
 
 WIN32LAYER_API LSTATUS WINAPI RegDeleteKeyW(HKEY key, LPCWSTR sub_key) {
     if (sub_key == nullptr) return ERROR_INVALID_PARAMETER;
-    std::vector<std::u16string> components;
-    LONG status = SplitKeyPath(sub_key, &components);
-    if (status != ERROR_SUCCESS) return status;
     Call call;
-    status = CallBegin(&call, key, true, 0);
+    int64_t target = 0;
+    LONG status = CallBeginOnPath(&call, key, sub_key, true, &target);
     if (status != ERROR_SUCCESS) return status;
     sqlite3* db = call.session.db;
-    int64_t target = 0;
-    status = WalkPath(db, call.key.id, components, &target);
-    if (status != ERROR_SUCCESS) return status;
     for (int64_t root_id : call.session.root_ids) {
         if (target == root_id) return ERROR_ACCESS_DENIED;
     }
