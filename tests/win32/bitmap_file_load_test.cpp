@@ -2,7 +2,6 @@
 // usable in a memory DC), its failures, and files written by ImageMagick's convert, compared
 // with the picture they were made from.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -13,6 +12,7 @@
 
 #include "bitmap_file_writer.h"
 #include "pocketpc.h"
+#include "temp_folder.h"
 #include "win32/host_services.h"
 #include "win32/test_probes.h"
 #include "windows.h"
@@ -33,15 +33,13 @@ uint32_t ReferenceRgb(int x, int y) {
 class BitmapFileLoad : public testing::Test {
 protected:
     void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "bitmap_file_XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        folder_ = pattern;
+        folder_ = testsupport::MakeTempFolder("bitmap_file");
+        ASSERT_FALSE(folder_.empty());
         bitmaps_before_ = Win32LayerLiveHandleCount(WIN32LAYER_KIND_BITMAP);
     }
     void TearDown() override {
         EXPECT_EQ(Win32LayerLiveHandleCount(WIN32LAYER_KIND_BITMAP), bitmaps_before_);
-        std::error_code ignored;
-        fs::remove_all(folder_, ignored);
+        testsupport::RemoveFolder(folder_);
     }
 
     fs::path Write(const std::string& name, const std::vector<uint8_t>& bytes) {
