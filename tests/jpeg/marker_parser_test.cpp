@@ -244,38 +244,64 @@ Bytes JfifPayload(int length_without_marker) {
     return payload;
 }
 
-TEST(App0, JfifOfLength16ReadsTheNineFields) {
+// JFIF segments before a DRI of 7, one row per case: the segment's bytes and the nine fields the
+// parse must read from them.
+struct JfifCase {
+    const char* name;
+    Bytes segment;
+    int jfif_major;
+    int jfif_minor;
+    int density_units;
+    int x_density;
+    int y_density;
+    int thumb_width;
+    int thumb_height;
+};
+
+// Names the row in the test list and in failures.
+void PrintTo(const JfifCase& row, std::ostream* out) {
+    *out << row.name;
+}
+
+class JfifFields : public ::testing::TestWithParam<JfifCase> {};
+
+TEST_P(JfifFields, AreReadAndTheParseGoesOn) {
+    const JfifCase& row = GetParam();
     ParsedStream decoder = ParseSegments([&](Bytes* out) {
-        Segment(out, 0xE0, JfifPayload(16));
+        Append(out, row.segment);
         Dri(out, 7);
     });
     EXPECT_EQ(decoder->app0_kind, 1);
     EXPECT_EQ(decoder->segment_flags, varnel::kSegmentJFIF);
-    EXPECT_EQ(decoder->jfif_major, 1);
-    EXPECT_EQ(decoder->jfif_minor, 2);
-    EXPECT_EQ(decoder->density_units, 1);
-    EXPECT_EQ(decoder->x_density, 300);
-    EXPECT_EQ(decoder->y_density, 72);
-    EXPECT_EQ(decoder->thumb_width, 3);
-    EXPECT_EQ(decoder->thumb_height, 4);
+    EXPECT_EQ(decoder->jfif_major, row.jfif_major);
+    EXPECT_EQ(decoder->jfif_minor, row.jfif_minor);
+    EXPECT_EQ(decoder->density_units, row.density_units);
+    EXPECT_EQ(decoder->x_density, row.x_density);
+    EXPECT_EQ(decoder->y_density, row.y_density);
+    EXPECT_EQ(decoder->thumb_width, row.thumb_width);
+    EXPECT_EQ(decoder->thumb_height, row.thumb_height);
     EXPECT_EQ(decoder->restart_interval, 7);
 }
 
-TEST(App0, ShortJfifReadsPastItsEndAndStepsBack) {
-    ParsedStream decoder = ParseSegments([&](Bytes* out) {
-        Append(out, {0xFF, 0xE0, 0x00, 0x0A, 'J', 'F', 'I', 'F', 0x00, 0x01, 0x02, 0x03});
-        Dri(out, 7);  // FF DD 00 04 00 07: read as JFIF fields, then parsed as DRI
-    });
-    EXPECT_EQ(decoder->app0_kind, 1);
-    EXPECT_EQ(decoder->jfif_major, 1);
-    EXPECT_EQ(decoder->jfif_minor, 2);
-    EXPECT_EQ(decoder->density_units, 3);
-    EXPECT_EQ(decoder->x_density, 0xFFDD);
-    EXPECT_EQ(decoder->y_density, 4);
-    EXPECT_EQ(decoder->thumb_width, 0);
-    EXPECT_EQ(decoder->thumb_height, 7);
-    EXPECT_EQ(decoder->restart_interval, 7);
+// One segment of the given marker and payload.
+Bytes SegmentBytes(int code, const Bytes& payload) {
+    Bytes bytes;
+    Segment(&bytes, code, payload);
+    return bytes;
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    App0, JfifFields,
+    ::testing::Values(
+        // name, segment, then major, minor, units, x and y density, thumbnail width and height
+        JfifCase{"JfifOfLength16ReadsTheNineFields", SegmentBytes(0xE0, JfifPayload(16)), 1, 2, 1,
+                 300, 72, 3, 4},
+        // Length 10: the fields after the fourth are read from the DRI that follows (FF DD 00 04
+        // 00 07), which the search then parses as DRI.
+        JfifCase{"ShortJfifReadsPastItsEndAndStepsBack",
+                 Bytes{0xFF, 0xE0, 0x00, 0x0A, 'J', 'F', 'I', 'F', 0x00, 0x01, 0x02, 0x03}, 1, 2, 3,
+                 0xFFDD, 4, 0, 7}),
+    [](const ::testing::TestParamInfo<JfifCase>& row) { return row.param.name; });
 
 TEST(App0, IdentifierComparedUpToItsFourthByte) {
     ParsedStream decoder = ParseSegments([&](Bytes* out) {
@@ -334,13 +360,6 @@ TEST_P(SkippedSegments, TheParseGoesOnAfterThem) {
     EXPECT_EQ(decoder->jfxx_code, row.jfxx_code);
     EXPECT_EQ(decoder->x_density, row.x_density);
     EXPECT_EQ(decoder->segment_flags, row.segment_flags);
-}
-
-// One segment of the given marker and payload.
-Bytes SegmentBytes(int code, const Bytes& payload) {
-    Bytes bytes;
-    Segment(&bytes, code, payload);
-    return bytes;
 }
 
 Bytes Joined(std::initializer_list<Bytes> parts) {
@@ -679,34 +698,43 @@ TEST(DecodeGate, AcceptsAWellFormedPicture) {
     }
 }
 
-TEST(DecodeGate, RefusesFramesTheScanCannotHandle) {
+// One-block grey pictures with one piece changed, one row per case: the picture and what the
+// decode of it must give.
+struct GateCase {
+    const char* name;
     GreyPicture picture;
-    picture.component.h = 0;
-    EXPECT_EQ(ParseAndDecode(Build(picture)), varnel::kNothingToDecode);
-    picture = GreyPicture{};
-    picture.component.v = 0;
-    EXPECT_EQ(ParseAndDecode(Build(picture)), varnel::kNothingToDecode);
-    picture = GreyPicture{};
-    picture.component.tq = 4;
-    EXPECT_EQ(ParseAndDecode(Build(picture)), varnel::kNothingToDecode);
-    picture = GreyPicture{};
-    picture.component.tq = 0x80;
-    EXPECT_EQ(ParseAndDecode(Build(picture)), varnel::kNothingToDecode);
-    picture = GreyPicture{};
-    picture.width = 0;
-    EXPECT_EQ(ParseAndDecode(Build(picture)), varnel::kNothingToDecode);
-    picture = GreyPicture{};
-    picture.height = 0;
-    EXPECT_EQ(ParseAndDecode(Build(picture)), varnel::kNothingToDecode);
-    picture = GreyPicture{};
-    picture.scan_entries = 2;  // a scan that does not match the frame
-    EXPECT_EQ(ParseAndDecode(Build(picture)), varnel::kNothingToDecode);
-    picture.scan_entries = 0;
-    EXPECT_EQ(ParseAndDecode(Build(picture)), varnel::kNothingToDecode);
-    picture = GreyPicture{};
-    picture.component.tq = 3;  // a table never defined is still a table
-    EXPECT_EQ(ParseAndDecode(Build(picture)), 0);
+    int32_t result;
+};
+
+// Names the row in the test list and in failures.
+void PrintTo(const GateCase& row, std::ostream* out) {
+    *out << row.name;
 }
+
+class DecodeGateFrames : public ::testing::TestWithParam<GateCase> {};
+
+TEST_P(DecodeGateFrames, DecodeOnlyWhatTheScanCanHandle) {
+    EXPECT_EQ(ParseAndDecode(Build(GetParam().picture)), GetParam().result);
+}
+
+constexpr int32_t kRefused = varnel::kNothingToDecode;
+
+// Components are {id, h, v, tq}.
+INSTANTIATE_TEST_SUITE_P(
+    DecodeGate, DecodeGateFrames,
+    ::testing::Values(
+        GateCase{"RefusesAHorizontalFactorOfZero", {.component = {1, 0, 1, 0}}, kRefused},
+        GateCase{"RefusesAVerticalFactorOfZero", {.component = {1, 1, 0, 0}}, kRefused},
+        GateCase{"RefusesQuantisationTableFour", {.component = {1, 1, 1, 4}}, kRefused},
+        GateCase{"RefusesQuantisationTable0x80", {.component = {1, 1, 1, 0x80}}, kRefused},
+        GateCase{"RefusesAWidthOfZero", {.width = 0}, kRefused},
+        GateCase{"RefusesAHeightOfZero", {.height = 0}, kRefused},
+        // Scans that do not match the frame.
+        GateCase{"RefusesAScanOfTwoComponents", {.scan_entries = 2}, kRefused},
+        GateCase{"RefusesAScanOfNoComponents", {.scan_entries = 0}, kRefused},
+        // A table never defined is still a table.
+        GateCase{"AcceptsQuantisationTableThreeNeverDefined", {.component = {1, 1, 1, 3}}, 0}),
+    [](const ::testing::TestParamInfo<GateCase>& row) { return row.param.name; });
 
 TEST(DecodeGate, RefusesStreamsWithoutAScanOrFrame) {
     Bytes tables_only;
