@@ -26,6 +26,29 @@ void Parse(Decoder* decoder, const Image& image) {
     ASSERT_EQ(varnel::Attach(decoder->get(), image.data, image.size), 0);
 }
 
+// A stream parsed with a counter of the bytes consumed attached to the decoder beforehand.
+struct CountedParse {
+    Image image;
+    Decoder decoder;
+    int32_t counter = 0;
+    explicit CountedParse(const Bytes& bytes) : image(bytes) {
+        decoder->consumed = &counter;
+        Parse(&decoder, image);
+    }
+    varnel::JpegDecoder* operator->() { return decoder.get(); }
+    varnel::JpegDecoder* get() { return decoder.get(); }
+};
+
+// SOI, a frame header of 8 x 8 with these components and the usual Huffman tables: what stands
+// before the scan header in the scan header tests.
+Bytes FrameAndTables(std::initializer_list<stagetest::Component> components) {
+    Bytes bytes;
+    stagetest::Soi(&bytes);
+    stagetest::Sof0(&bytes, 8, 8, 8, components);
+    stagetest::StandardTables(&bytes);
+    return bytes;
+}
+
 // Gives the decoder a reader over the image without parsing anything.
 void ReaderOnly(Decoder* decoder, const Image& image) {
     auto* reader = static_cast<varnel::JpegReader*>(std::malloc(sizeof(varnel::JpegReader)));
@@ -193,10 +216,7 @@ TEST(HeaderParse, MarkerAfterAFillByteIsNotRecognised) {
 }
 
 TEST(HeaderParse, StopsAtTheFirstScan) {
-    Bytes bytes;
-    stagetest::Soi(&bytes);
-    stagetest::Sof0(&bytes, 8, 8, 8, {{1, 1, 1, 0}});
-    stagetest::StandardTables(&bytes);
+    Bytes bytes = FrameAndTables({{1, 1, 1, 0}});
     stagetest::Sos(&bytes, {{1, 0, 0}});
     const int32_t scan_data = static_cast<int32_t>(bytes.size());
     Append(&bytes, {0x12, 0x34});
@@ -204,19 +224,15 @@ TEST(HeaderParse, StopsAtTheFirstScan) {
     stagetest::DqtFlat(&bytes, 0, 9);
     Dri(&bytes, 4);
     stagetest::Eoi(&bytes);
-    const Image image(bytes);
-    Decoder decoder;
-    int32_t counter = 0;
-    decoder->consumed = &counter;
-    Parse(&decoder, image);
+    CountedParse decoder(bytes);
     EXPECT_EQ(decoder->segment_flags, varnel::kSegmentDHT | varnel::kSegmentSOS);
     EXPECT_EQ(decoder->comment, nullptr);
     EXPECT_EQ(decoder->quant[0][0], 0);
     EXPECT_EQ(decoder->restart_interval, 0);
     EXPECT_EQ(decoder->in_image, 1);
-    EXPECT_EQ(decoder->reader->cursor, image.data + scan_data);
+    EXPECT_EQ(decoder->reader->cursor, decoder.image.data + scan_data);
     EXPECT_EQ(decoder->reader->bit_index, 7);
-    EXPECT_EQ(counter, scan_data);
+    EXPECT_EQ(decoder.counter, scan_data);
 }
 
 TEST(HeaderParse, ReattachReplacesTheReader) {
@@ -244,6 +260,15 @@ Bytes JfifPayload(int length_without_marker) {
     return payload;
 }
 
+// SOI, these segments, a DRI of 7 and EOI, parsed. That the DRI is read shows that the search
+// went on at the right byte after the segments.
+ParsedStream ParsedBeforeDri7(const Bytes& segments) {
+    return ParseSegments([&](Bytes* out) {
+        Append(out, segments);
+        Dri(out, 7);
+    });
+}
+
 // JFIF segments before a DRI of 7, one row per case: the segment's bytes and the nine fields the
 // parse must read from them.
 struct JfifCase {
@@ -267,10 +292,7 @@ class JfifFields : public ::testing::TestWithParam<JfifCase> {};
 
 TEST_P(JfifFields, AreReadAndTheParseGoesOn) {
     const JfifCase& row = GetParam();
-    ParsedStream decoder = ParseSegments([&](Bytes* out) {
-        Append(out, row.segment);
-        Dri(out, 7);
-    });
+    ParsedStream decoder = ParsedBeforeDri7(row.segment);
     EXPECT_EQ(decoder->app0_kind, 1);
     EXPECT_EQ(decoder->segment_flags, varnel::kSegmentJFIF);
     EXPECT_EQ(decoder->jfif_major, row.jfif_major);
@@ -349,10 +371,7 @@ class SkippedSegments : public ::testing::TestWithParam<SkippedCase> {};
 
 TEST_P(SkippedSegments, TheParseGoesOnAfterThem) {
     const SkippedCase& row = GetParam();
-    ParsedStream decoder = ParseSegments([&](Bytes* out) {
-        Append(out, row.segments);
-        Dri(out, 7);
-    });
+    ParsedStream decoder = ParsedBeforeDri7(row.segments);
     EXPECT_EQ(decoder->restart_interval, 7);
     EXPECT_EQ(decoder->in_image, 0);
     EXPECT_EQ(decoder->comment, nullptr);
@@ -591,10 +610,7 @@ TEST(Sos, FieldsAndTheReaderAtTheEntropyCodedData) {
 
 TEST(Sos, SelectorAboveTwoStopsTheScanHeader) {
     for (const int tables : {0x30, 0x03}) {
-        Bytes bytes;
-        stagetest::Soi(&bytes);
-        stagetest::Sof0(&bytes, 8, 8, 8, {{1, 1, 1, 0}});
-        stagetest::StandardTables(&bytes);
+        Bytes bytes = FrameAndTables({{1, 1, 1, 0}});
         Append(&bytes, {0xFF, 0xDA, 0x00, 0x08, 1, 1, tables, 0x07, 0x3F, 0x00});
         Com(&bytes, "abc");
         stagetest::Eoi(&bytes);
@@ -608,22 +624,15 @@ TEST(Sos, SelectorAboveTwoStopsTheScanHeader) {
 }
 
 TEST(Sos, MoreThanThreeEntriesAreNotStoredBeyondTheThird) {
-    Bytes bytes;
-    stagetest::Soi(&bytes);
-    stagetest::Sof0(&bytes, 8, 8, 8, {{1, 1, 1, 0}, {2, 1, 1, 0}, {3, 1, 1, 0}});
-    stagetest::StandardTables(&bytes);
+    Bytes bytes = FrameAndTables({{1, 1, 1, 0}, {2, 1, 1, 0}, {3, 1, 1, 0}});
     Append(&bytes, {0xFF, 0xDA, 0x00, 0x10, 5, 1, 0, 2, 0, 3, 0, 0xEE, 0x22, 0xEE, 0x22, 0, 63, 0});
     Append(&bytes, {0x00});
     stagetest::Eoi(&bytes);
-    const Image image(bytes);
-    Decoder decoder;
-    int32_t counter = 0;
-    decoder->consumed = &counter;
-    Parse(&decoder, image);
+    CountedParse decoder(bytes);
     EXPECT_EQ(decoder->scan_component_count, 5);
     EXPECT_EQ(decoder->scan_components[2].cs, 3);
     // The fields that follow the scan components in the record are untouched.
-    EXPECT_EQ(decoder->consumed, &counter);
+    EXPECT_EQ(decoder->consumed, &decoder.counter);
     EXPECT_EQ(decoder->huffman[0][0].count, 17);
     EXPECT_EQ(decoder->huffman[1][0].count, 255);
     EXPECT_EQ(varnel::Decode(decoder.get()), varnel::kNothingToDecode);
