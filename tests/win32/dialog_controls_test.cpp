@@ -38,6 +38,14 @@ void SetUpForm(const std::function<void(HWND)>& init, const std::function<void(H
     };
 }
 
+// How many notifications of this code the control `id` sent the dialog.
+int NotificationsSeen(WORD id, WORD code) {
+    int count = 0;
+    for (const SeenCommand& command : Harness().commands)
+        count += command.id == id && command.code == code;
+    return count;
+}
+
 class DialogControlsTest : public DialogTest {};
 
 TEST_F(DialogControlsTest, TypedTextMeetsTheLimitButProgramTextDoesNot) {
@@ -57,10 +65,7 @@ TEST_F(DialogControlsTest, TypedTextMeetsTheLimitButProgramTextDoesNot) {
     EXPECT_EQ(limit, 3);
     EXPECT_EQ(set_text, u"123456");
     // EN_MAXTEXT told the dialog about each dropped character.
-    int maxtext = 0;
-    for (const SeenCommand& command : Harness().commands)
-        maxtext += command.id == kNumber && command.code == EN_MAXTEXT;
-    EXPECT_EQ(maxtext, 2);
+    EXPECT_EQ(NotificationsSeen(kNumber, EN_MAXTEXT), 2);
 }
 
 // Text typed into the plain edit and the digits-only field (nullptr: nothing typed there), and
@@ -162,10 +167,8 @@ TEST_F(DialogControlsTest, ComboBoxListAndSelection) {
     Win32LayerQueuePressButton(IDOK);
     ASSERT_EQ(Run(FormDialog()), IDOK);
     EXPECT_EQ(chosen, 0);
-    int selchange = 0;
-    for (const SeenCommand& command : Harness().commands)
-        selchange += command.id == kCombo && command.code == CBN_SELCHANGE;
-    EXPECT_EQ(selchange, 2);  // a person's choices notify; CB_SETCURSEL does not
+    // A person's choices notify; CB_SETCURSEL does not.
+    EXPECT_EQ(NotificationsSeen(kCombo, CBN_SELCHANGE), 2);
 
     // An entry that does not exist cannot be chosen.
     Win32LayerClearActions();
