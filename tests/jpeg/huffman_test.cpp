@@ -95,6 +95,13 @@ void ExpectUntouched(AttachedScan* scan, int32_t predictor) {
 
 // --- DHT ---
 
+// Entry k of a table: its code length, its code and its symbol.
+void ExpectEntry(const varnel::HuffmanTable& table, int k, int size, int code, int symbol) {
+    EXPECT_EQ(table.sizes[k], size) << k;
+    EXPECT_EQ(table.codes[k], code) << k;
+    EXPECT_EQ(table.values[k], symbol) << k;
+}
+
 TEST(Dht, DcAndAcTablesInOneSegment) {
     auto parsed = stagetest::ParseSegments([](Bytes* out) {
         Bytes payload = stagetest::DcTableBytes(0);
@@ -104,9 +111,7 @@ TEST(Dht, DcAndAcTablesInOneSegment) {
     EXPECT_EQ(parsed->segment_flags, varnel::kSegmentDHT);
     const varnel::HuffmanTable& dc = parsed->huffman[0][0];
     ASSERT_EQ(dc.count, 17);
-    EXPECT_EQ(dc.sizes[16], 5);
-    EXPECT_EQ(dc.codes[16], 16);
-    EXPECT_EQ(dc.values[16], 16);
+    ExpectEntry(dc, 16, 5, 16, 16);
     const varnel::HuffmanTable& ac = parsed->huffman[1][1];
     ASSERT_EQ(ac.count, 255);
     EXPECT_EQ(ac.sizes[0], 8);
@@ -137,11 +142,7 @@ TEST(Dht, CanonicalCodesOfTheLuminanceDcTable) {
     const int sizes[12] = {2, 3, 3, 3, 3, 3, 4, 5, 6, 7, 8, 9};
     const int codes[12] = {0b00,   0b010,   0b011,    0b100,     0b101,      0b110,
                            0b1110, 0b11110, 0b111110, 0b1111110, 0b11111110, 0b111111110};
-    for (int k = 0; k < 12; ++k) {
-        EXPECT_EQ(table.sizes[k], sizes[k]) << k;
-        EXPECT_EQ(table.codes[k], codes[k]) << k;
-        EXPECT_EQ(table.values[k], k) << k;
-    }
+    for (int k = 0; k < 12; ++k) ExpectEntry(table, k, sizes[k], codes[k], k);
 }
 
 constexpr int kOneCode[16] = {1};
@@ -173,9 +174,7 @@ TEST(Dht, LaterTableReplacesEarlierOrLeavesItUndefined) {
     });
     const varnel::HuffmanTable& replaced = parsed->huffman[0][1];
     ASSERT_EQ(replaced.count, 1);
-    EXPECT_EQ(replaced.sizes[0], 1);
-    EXPECT_EQ(replaced.codes[0], 0);
-    EXPECT_EQ(replaced.values[0], 5);
+    ExpectEntry(replaced, 0, 1, 0, 5);
     const varnel::HuffmanTable& emptied = parsed->huffman[1][2];
     EXPECT_EQ(emptied.count, 0);
     EXPECT_EQ(emptied.sizes, nullptr);
