@@ -608,20 +608,27 @@ TEST(Sos, FieldsAndTheReaderAtTheEntropyCodedData) {
     EXPECT_EQ(decoder->reader->cursor, decoder.image.data + scan_data);
 }
 
-TEST(Sos, SelectorAboveTwoStopsTheScanHeader) {
-    for (const int tables : {0x30, 0x03}) {
-        Bytes bytes = FrameAndTables({{1, 1, 1, 0}});
-        Append(&bytes, {0xFF, 0xDA, 0x00, 0x08, 1, 1, tables, 0x07, 0x3F, 0x00});
-        Com(&bytes, "abc");
-        stagetest::Eoi(&bytes);
-        ParsedStream decoder(bytes);
-        EXPECT_EQ(decoder->segment_flags, varnel::kSegmentDHT | varnel::kSegmentSOS);
-        EXPECT_EQ(decoder->comment, nullptr);
-        EXPECT_EQ(decoder->ss, 0) << tables;
-        EXPECT_EQ(varnel::Decode(decoder.get()), varnel::kNothingToDecode) << tables;
-        EXPECT_EQ(decoder->planes[0], nullptr);
-    }
+// The table byte of a one-component scan header whose DC (high four bits) or AC (low four bits)
+// selector is above two.
+class ScanSelectors : public ::testing::TestWithParam<int> {};
+
+TEST_P(ScanSelectors, AboveTwoStopsTheScanHeader) {
+    Bytes bytes = FrameAndTables({{1, 1, 1, 0}});
+    Append(&bytes, {0xFF, 0xDA, 0x00, 0x08, 1, 1, GetParam(), 0x07, 0x3F, 0x00});
+    Com(&bytes, "abc");
+    stagetest::Eoi(&bytes);
+    ParsedStream decoder(bytes);
+    EXPECT_EQ(decoder->segment_flags, varnel::kSegmentDHT | varnel::kSegmentSOS);
+    EXPECT_EQ(decoder->comment, nullptr);
+    EXPECT_EQ(decoder->ss, 0);
+    EXPECT_EQ(varnel::Decode(decoder.get()), varnel::kNothingToDecode);
+    EXPECT_EQ(decoder->planes[0], nullptr);
 }
+
+INSTANTIATE_TEST_SUITE_P(Sos, ScanSelectors, ::testing::Values(0x30, 0x03),
+                         [](const ::testing::TestParamInfo<int>& row) {
+                             return row.param == 0x30 ? "DcSelectorThree" : "AcSelectorThree";
+                         });
 
 TEST(Sos, MoreThanThreeEntriesAreNotStoredBeyondTheThird) {
     Bytes bytes = FrameAndTables({{1, 1, 1, 0}, {2, 1, 1, 0}, {3, 1, 1, 0}});
