@@ -214,26 +214,18 @@ TEST(ScanPicture, GreyBlockWithAcCoefficients) {
     stagetest::Sof0(&bytes, 8, 8, 8, {{1, 1, 1, 1}});
     stagetest::StandardTables(&bytes);
     stagetest::Sos(&bytes, {{1, 0, 0}});
-    int32_t natural[64] = {};
-    natural[1] = 23;
-    natural[8] = -11;
-    natural[9] = 5;
-    natural[2] = 7;
-    natural[63] = 3;
-    natural[8 * 3 + 4] = -9;
+    int32_t natural[64];
+    stagetest::MixedBlock(natural);
     BitWriter writer;
-    PutBlock(&writer, -37, natural);
+    PutBlock(&writer, natural[0], natural);  // the first block: its DC difference is its DC
     Append(&bytes, Finish(&writer));
     stagetest::Eoi(&bytes);
 
     const Picture picture = DecodePicture(bytes);
     ASSERT_EQ(picture.result, 0);
-    const int expected[64] = {127, 128, 126, 120, 119, 120, 119, 117, 128, 127, 124, 123, 120,
-                              119, 118, 119, 129, 125, 124, 124, 123, 118, 118, 121, 129, 127,
-                              124, 125, 122, 120, 119, 121, 128, 128, 127, 122, 122, 122, 123,
-                              121, 128, 129, 127, 124, 121, 125, 124, 121, 128, 128, 127, 124,
-                              124, 123, 124, 123, 130, 127, 125, 127, 125, 123, 122, 125};
-    for (int i = 0; i < 64; ++i) EXPECT_EQ(picture.pixels[i], Grey(expected[i])) << i;
+    for (int i = 0; i < 64; ++i) {
+        EXPECT_EQ(picture.pixels[i], Grey(stagetest::kMixedBlockSamples[i])) << i;
+    }
 }
 
 // Grey pictures of flat blocks whose levels rise by 10 from 100 in raster order of the blocks,
