@@ -1,11 +1,13 @@
 #include "scratch_files.h"
 
-#include <stdlib.h>
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+
+#include "temp_folder.h"
 
 namespace fuzzing {
 
@@ -23,9 +25,8 @@ std::filesystem::path ParentFolder() {
     return std::filesystem::temp_directory_path();
 }
 
-void RemoveFolder() {
-    std::error_code ignored;
-    std::filesystem::remove_all(ScratchFolder(), ignored);
+void RemoveScratchFolder() {
+    testsupport::RemoveFolder(ScratchFolder());
 }
 
 }  // namespace
@@ -33,14 +34,14 @@ void RemoveFolder() {
 const std::string& ScratchFolder() {
     // Never destroyed: the exit handler that removes the folder still needs its name.
     static const std::string* const folder = [] {
-        std::string pattern = (ParentFolder() / "fuzz_XXXXXX").string();
-        if (mkdtemp(pattern.data()) == nullptr) {
+        const std::filesystem::path made = testsupport::MakeTempFolderIn(ParentFolder(), "fuzz");
+        if (made.empty()) {
             std::perror("mkdtemp");
             std::abort();
         }
-        auto* made = new std::string(pattern);
-        std::atexit(RemoveFolder);
-        return made;
+        auto* name = new std::string(made.string());
+        std::atexit(RemoveScratchFolder);
+        return name;
     }();
     return *folder;
 }

@@ -6,6 +6,8 @@
 #include <iterator>
 #include <sstream>
 
+#include "temp_folder.h"
+
 namespace testfiles {
 
 namespace {
@@ -38,6 +40,10 @@ bool ReadPnm(const std::filesystem::path& path, Rgb* out) {
     return true;
 }
 
+void RemoveTempDir() {
+    testsupport::RemoveFolder(TempDir());
+}
+
 }  // namespace
 
 Rgb MakePicture(int width, int height, uint32_t seed) {
@@ -56,7 +62,9 @@ Rgb MakePicture(int width, int height, uint32_t seed) {
             const int b = ((x / 7 + y / 5) % 2 == 0) ? 220 : 30;
             const int values[3] = {r + noise, g - noise, b + noise};
             for (int value : values) {
-                picture.pixels[at++] = static_cast<uint8_t>(value < 0 ? 0 : value > 255 ? 255 : value);
+                picture.pixels[at++] = static_cast<uint8_t>(value < 0     ? 0
+                                                            : value > 255 ? 255
+                                                                          : value);
             }
         }
     }
@@ -64,13 +72,18 @@ Rgb MakePicture(int width, int height, uint32_t seed) {
 }
 
 std::filesystem::path TempDir() {
-    static const std::filesystem::path dir = [] {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "varnel-tests-XXXXXX").string();
-        char* made = mkdtemp(pattern.data());
-        return std::filesystem::path(made != nullptr ? made : pattern);
+    // Never destroyed: the exit handler that removes the folder still needs its name.
+    static const std::filesystem::path* const dir = [] {
+        const std::filesystem::path made = testsupport::MakeTempFolder("varnel-tests");
+        if (made.empty()) {
+            std::perror("mkdtemp");
+            std::abort();
+        }
+        auto* name = new std::filesystem::path(made);
+        std::atexit(RemoveTempDir);
+        return name;
     }();
-    return dir;
+    return *dir;
 }
 
 std::vector<uint8_t> ReadBytes(const std::filesystem::path& path) {
@@ -89,16 +102,16 @@ std::filesystem::path EncodeWithCjpeg(const Rgb& picture, const std::string& opt
     const std::filesystem::path ppm = TempDir() / (name + ".ppm");
     const std::filesystem::path jpeg = TempDir() / (name + ".jpg");
     WritePpm(ppm, picture);
-    const std::string command = "cjpeg " + options + " -outfile '" + jpeg.string() + "' '" +
-                                ppm.string() + "'";
+    const std::string command =
+        "cjpeg " + options + " -outfile '" + jpeg.string() + "' '" + ppm.string() + "'";
     if (std::system(command.c_str()) != 0) return {};
     return jpeg;
 }
 
 bool DecodeWithDjpeg(const std::filesystem::path& jpeg, Rgb* out) {
     const std::filesystem::path pnm = jpeg.string() + ".pnm";
-    const std::string command = "djpeg -dct int -nosmooth -pnm -outfile '" + pnm.string() +
-                                "' '" + jpeg.string() + "'";
+    const std::string command =
+        "djpeg -dct int -nosmooth -pnm -outfile '" + pnm.string() + "' '" + jpeg.string() + "'";
     if (std::system(command.c_str()) != 0) return false;
     return ReadPnm(pnm, out);
 }

@@ -18,6 +18,8 @@ struct Rgb {
 // A picture with smooth gradients, edges and some noise, the same for the same arguments.
 Rgb MakePicture(int width, int height, uint32_t seed);
 
+// The process's folder for the files: one of the test support library's temporary folders, made
+// on first use and removed with what is in it when the process exits.
 std::filesystem::path TempDir();
 std::vector<uint8_t> ReadBytes(const std::filesystem::path& path);
 void WriteBytes(const std::filesystem::path& path, const std::vector<uint8_t>& bytes);

@@ -120,24 +120,15 @@ TEST(InverseDct, MixedBlockIsExactAndCloseToTheTransform) {
     Decoder decoder;
     decoder->precision = 8;
     int32_t* coef = decoder->coef;
-    coef[0] = -37;
-    coef[1] = 23;
-    coef[8] = -11;
-    coef[9] = 5;
-    coef[2] = 7;
-    coef[63] = 3;
-    coef[8 * 3 + 4] = -9;
+    stagetest::MixedBlock(coef);
     int32_t before[64];
     std::copy(coef, coef + 64, before);
     varnel::InverseDCT(decoder.get());
 
-    // The integer product with the truncated table, worked out separately.
-    const int32_t expected[64] = {127, 128, 126, 120, 119, 120, 119, 117, 128, 127, 124, 123, 120,
-                                  119, 118, 119, 129, 125, 124, 124, 123, 118, 118, 121, 129, 127,
-                                  124, 125, 122, 120, 119, 121, 128, 128, 127, 122, 122, 122, 123,
-                                  121, 128, 129, 127, 124, 121, 125, 124, 121, 128, 128, 127, 124,
-                                  124, 123, 124, 123, 130, 127, 125, 127, 125, 123, 122, 125};
-    for (int p = 0; p < 64; ++p) EXPECT_EQ(decoder->samples[p], expected[p]) << p;
+    // The integer product with the truncated table.
+    for (int p = 0; p < 64; ++p) {
+        EXPECT_EQ(decoder->samples[p], stagetest::kMixedBlockSamples[p]) << p;
+    }
 
     // Within one of the real-valued transform (T.81 A.3.3).
     for (int y = 0; y < 8; ++y) {

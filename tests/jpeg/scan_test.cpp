@@ -7,6 +7,7 @@
 #include <climits>
 #include <cstring>
 #include <ostream>
+#include <utility>
 #include <vector>
 
 #include "stage_streams.h"
@@ -213,26 +214,18 @@ TEST(ScanPicture, GreyBlockWithAcCoefficients) {
     stagetest::Sof0(&bytes, 8, 8, 8, {{1, 1, 1, 1}});
     stagetest::StandardTables(&bytes);
     stagetest::Sos(&bytes, {{1, 0, 0}});
-    int32_t natural[64] = {};
-    natural[1] = 23;
-    natural[8] = -11;
-    natural[9] = 5;
-    natural[2] = 7;
-    natural[63] = 3;
-    natural[8 * 3 + 4] = -9;
+    int32_t natural[64];
+    stagetest::MixedBlock(natural);
     BitWriter writer;
-    PutBlock(&writer, -37, natural);
+    PutBlock(&writer, natural[0], natural);  // the first block: its DC difference is its DC
     Append(&bytes, Finish(&writer));
     stagetest::Eoi(&bytes);
 
     const Picture picture = DecodePicture(bytes);
     ASSERT_EQ(picture.result, 0);
-    const int expected[64] = {127, 128, 126, 120, 119, 120, 119, 117, 128, 127, 124, 123, 120,
-                              119, 118, 119, 129, 125, 124, 124, 123, 118, 118, 121, 129, 127,
-                              124, 125, 122, 120, 119, 121, 128, 128, 127, 122, 122, 122, 123,
-                              121, 128, 129, 127, 124, 121, 125, 124, 121, 128, 128, 127, 124,
-                              124, 123, 124, 123, 130, 127, 125, 127, 125, 123, 122, 125};
-    for (int i = 0; i < 64; ++i) EXPECT_EQ(picture.pixels[i], Grey(expected[i])) << i;
+    for (int i = 0; i < 64; ++i) {
+        EXPECT_EQ(picture.pixels[i], Grey(stagetest::kMixedBlockSamples[i])) << i;
+    }
 }
 
 // Grey pictures of flat blocks whose levels rise by 10 from 100 in raster order of the blocks,
@@ -251,6 +244,13 @@ struct GreyBlocksCase {
 // Names the row in the test list and in failures.
 void PrintTo(const GreyBlocksCase& row, std::ostream* out) {
     *out << row.name;
+}
+
+// A row from its fields in order: rows are written as argument lists, which clang 14 does not
+// take for an aggregate.
+GreyBlocksCase GreyBlocksRow(const char* name, int width, int height, int h, int v,
+                             std::vector<int32_t> dc_values, int blocks_per_row) {
+    return {name, width, height, h, v, std::move(dc_values), blocks_per_row};
 }
 
 class ScanGreyBlocks : public ::testing::TestWithParam<GreyBlocksCase> {};
@@ -279,86 +279,87 @@ INSTANTIATE_TEST_SUITE_P(
     ScanPicture, ScanGreyBlocks,
     ::testing::Values(
         // 32 x 16: eight blocks in raster order, not four-block MCUs.
-        GreyBlocksCase{"OneComponentWithFactorsTwoByTwoIsOneBlockPerMcu",
-                       32,
-                       16,
-                       2,
-                       2,
-                       {-28, -18, -8, 2, 12, 22, 32, 42},
-                       4},
+        GreyBlocksRow("OneComponentWithFactorsTwoByTwoIsOneBlockPerMcu", 32, 16, 2, 2,
+                      {-28, -18, -8, 2, 12, 22, 32, 42}, 4),
         // 12 x 12: four MCUs; columns 12 to 15 are not converted, rows 12 to 15 go to spare
         // rows.
-        GreyBlocksCase{"RightAndBottomEdges", 12, 12, 1, 1, {-28, -18, -8, 2}, 2}),
+        GreyBlocksRow("RightAndBottomEdges", 12, 12, 1, 1, {-28, -18, -8, 2}, 2)),
     [](const ::testing::TestParamInfo<GreyBlocksCase>& row) { return row.param.name; });
 
-TEST(ScanPicture, LumaTwoByTwoWithChromaReplicated) {
-    Bytes bytes = Header(16, 16, {{1, 2, 2, 0}, {2, 1, 1, 0}, {3, 1, 1, 0}});
+// Colour pictures of flat blocks, one row per case: the picture's size, the sampling factors of
+// Y (h x v) and Cb (h x 1; Cr is 1 x 1), the DC values of each component's blocks in scan order
+// and the colour each 8 x 8 block of the picture must have, in raster order.
+struct ColourBlocksCase {
+    const char* name;
+    int width;
+    int height;
+    int y_h;
+    int y_v;
+    int cb_h;
+    std::vector<int32_t> y;
+    std::vector<int32_t> cb;
+    std::vector<int32_t> cr;
+    std::vector<Rgb> blocks;
+};
+
+// Names the row in the test list and in failures.
+void PrintTo(const ColourBlocksCase& row, std::ostream* out) {
+    *out << row.name;
+}
+
+// A row from its fields in order: rows are written as argument lists, which clang 14 does not
+// take for an aggregate.
+ColourBlocksCase ColourBlocksRow(const char* name, int width, int height, int y_h, int y_v,
+                                 int cb_h, std::vector<int32_t> y, std::vector<int32_t> cb,
+                                 std::vector<int32_t> cr, std::vector<Rgb> blocks) {
+    return {name, width,        height,        y_h,           y_v,
+            cb_h, std::move(y), std::move(cb), std::move(cr), std::move(blocks)};
+}
+
+// Flat blocks with the given DC values in turn, from a predictor of 0.
+void PutFlatLevels(BitWriter* writer, const std::vector<int32_t>& values) {
+    int32_t predictor = 0;
+    for (int32_t value : values) PutFlatBlocks(writer, &predictor, {value});
+}
+
+class ScanColourBlocks : public ::testing::TestWithParam<ColourBlocksCase> {};
+
+TEST_P(ScanColourBlocks, EachPixelHasItsBlocksColour) {
+    const ColourBlocksCase& row = GetParam();
+    Bytes bytes = Header(row.width, row.height,
+                         {{1, row.y_h, row.y_v, 0}, {2, row.cb_h, 1, 0}, {3, 1, 1, 0}});
     BitWriter writer;
-    int32_t y = 0;
-    PutFlatBlocks(&writer, &y, {-28, -78, 0, 72});  // Y 100, 50, 128, 200
-    int32_t cb = 0;
-    PutFlatBlocks(&writer, &cb, {-28});  // Cb 100
-    int32_t cr = 0;
-    PutFlatBlocks(&writer, &cr, {72});  // Cr 200
+    PutFlatLevels(&writer, row.y);
+    PutFlatLevels(&writer, row.cb);
+    PutFlatLevels(&writer, row.cr);
     Append(&bytes, Finish(&writer));
     stagetest::Eoi(&bytes);
     const Picture picture = DecodePicture(bytes);
     ASSERT_EQ(picture.result, 0);
-    const Rgb quadrant[4] = {{200, 58, 51}, {150, 8, 1}, {228, 86, 79}, {255, 158, 151}};
-    for (int row = 0; row < 16; ++row) {
-        for (int column = 0; column < 16; ++column) {
-            EXPECT_EQ(picture.At(column, row), quadrant[(row / 8) * 2 + column / 8])
-                << column << " " << row;
+    const int blocks_per_row = row.width / 8;
+    for (int y = 0; y < row.height; ++y) {
+        for (int x = 0; x < row.width; ++x) {
+            EXPECT_EQ(picture.At(x, y),
+                      row.blocks[static_cast<size_t>((y / 8) * blocks_per_row + x / 8)])
+                << x << " " << y;
         }
     }
 }
 
-TEST(ScanPicture, ReplicationFactorOfTwoAcrossFour) {
-    // h_max 4: Cb of h 2 is stretched twice, Cr of h 1 four times.
-    Bytes bytes = Header(32, 8, {{1, 4, 1, 0}, {2, 2, 1, 0}, {3, 1, 1, 0}});
-    BitWriter writer;
-    int32_t y = 0;
-    PutFlatBlocks(&writer, &y, {0, 0, 0, 0});
-    int32_t cb = 0;
-    PutFlatBlocks(&writer, &cb, {-28, 22});  // Cb 100, 150
-    int32_t cr = 0;
-    PutFlatBlocks(&writer, &cr, {72});  // Cr 200
-    Append(&bytes, Finish(&writer));
-    stagetest::Eoi(&bytes);
-    const Picture picture = DecodePicture(bytes);
-    ASSERT_EQ(picture.result, 0);
-    for (int row = 0; row < 8; ++row) {
-        for (int x = 0; x < 32; ++x) {
-            const Rgb expected = x < 16 ? Rgb{228, 86, 79} : Rgb{228, 70, 166};
-            EXPECT_EQ(picture.At(x, row), expected) << x << " " << row;
-        }
-    }
-}
-
-TEST(ScanPicture, FactorThatDoesNotDivideLeavesSamplesUnwritten) {
-    // h_max 3: Cb of h 2 gets a factor of 1; its blocks cover columns 0 to 15, and columns 16 to
-    // 23 keep the initial 128.
-    Bytes bytes = Header(24, 8, {{1, 3, 1, 0}, {2, 2, 1, 0}, {3, 1, 1, 0}});
-    BitWriter writer;
-    int32_t y = 0;
-    PutFlatBlocks(&writer, &y, {0, 0, 0});
-    int32_t cb = 0;
-    PutFlatBlocks(&writer, &cb, {-28, 22});  // Cb 100, 150
-    int32_t cr = 0;
-    PutFlatBlocks(&writer, &cr, {0});
-    Append(&bytes, Finish(&writer));
-    stagetest::Eoi(&bytes);
-    const Picture picture = DecodePicture(bytes);
-    ASSERT_EQ(picture.result, 0);
-    for (int row = 0; row < 8; ++row) {
-        for (int x = 0; x < 24; ++x) {
-            const Rgb expected = x < 8    ? Rgb{128, 137, 79}
-                                 : x < 16 ? Rgb{128, 121, 166}
-                                          : Grey(128);
-            EXPECT_EQ(picture.At(x, row), expected) << x << " " << row;
-        }
-    }
-}
+INSTANTIATE_TEST_SUITE_P(
+    ScanPicture, ScanColourBlocks,
+    ::testing::Values(
+        // Y 100, 50, 128, 200; Cb 100 and Cr 200 stretched over all four.
+        ColourBlocksRow("LumaTwoByTwoWithChromaReplicated", 16, 16, 2, 2, 1, {-28, -78, 0, 72},
+                        {-28}, {72}, {{200, 58, 51}, {150, 8, 1}, {228, 86, 79}, {255, 158, 151}}),
+        // h_max 4: Cb of h 2 (100, 150) is stretched twice, Cr of h 1 (200) four times.
+        ColourBlocksRow("ReplicationFactorOfTwoAcrossFour", 32, 8, 4, 1, 2, {0, 0, 0, 0}, {-28, 22},
+                        {72}, {{228, 86, 79}, {228, 86, 79}, {228, 70, 166}, {228, 70, 166}}),
+        // h_max 3: Cb of h 2 (100, 150) gets a factor of 1; its blocks cover columns 0 to 15,
+        // and columns 16 to 23 keep the initial 128.
+        ColourBlocksRow("FactorThatDoesNotDivideLeavesSamplesUnwritten", 24, 8, 3, 1, 2, {0, 0, 0},
+                        {-28, 22}, {0}, {{128, 137, 79}, {128, 121, 166}, Grey(128)})),
+    [](const ::testing::TestParamInfo<ColourBlocksCase>& row) { return row.param.name; });
 
 TEST(ScanPicture, OddSizeWithSpareRowsAndColumns) {
     // 100 x 75 with factors 2 x 2: 7 x 5 MCUs, planes of 112 x 80 bytes, the bottom rows of
@@ -385,125 +386,112 @@ TEST(ScanPicture, TwelveBitSamplesAreClamped) {
 
 // --- Markers in the scan ---
 
-TEST(ScanRestart, EveryRestartMarkerResetsThePredictors) {
-    // Interval 1: RST0, then RST5 out of sequence; each resets.
-    Bytes bytes = Header(24, 8, {{1, 1, 1, 0}}, 1);
-    const struct {
-        int difference;
-        int marker;
-    } intervals[] = {{10, 0xD0}, {20, 0xD5}, {30, 0}};
-    for (const auto& interval : intervals) {
-        BitWriter writer;
-        stagetest::PutFlatBlock(&writer, interval.difference);
-        Append(&bytes, Finish(&writer));
-        if (interval.marker != 0) Append(&bytes, {0xFF, interval.marker});
-    }
-    stagetest::Eoi(&bytes);
-    const Picture picture = DecodePicture(bytes);
-    ASSERT_EQ(picture.result, 0);
-    EXPECT_EQ(picture.At(0, 0), Grey(138));
-    EXPECT_EQ(picture.At(8, 0), Grey(148));
-    EXPECT_EQ(picture.At(16, 0), Grey(158));
-}
-
-TEST(ScanRestart, CounterRunsAcrossMcuRows) {
-    // 16 x 16 with interval 3: the marker stands after the first MCU of the second row; the
-    // search after the last MCU finds EOI.
-    Bytes bytes = Header(16, 16, {{1, 1, 1, 0}}, 3);
-    BitWriter writer;
-    int32_t predictor = 0;
-    PutFlatBlocks(&writer, &predictor, {10, 20, 30});
-    Append(&bytes, Finish(&writer));
-    Append(&bytes, {0xFF, 0xD0});
-    BitWriter after;
-    stagetest::PutFlatBlock(&after, 5);
-    Append(&bytes, Finish(&after));
-    stagetest::Eoi(&bytes);
-    const Picture picture = DecodePicture(bytes);
-    ASSERT_EQ(picture.result, 0);
-    EXPECT_EQ(picture.At(0, 0), Grey(138));
-    EXPECT_EQ(picture.At(8, 0), Grey(148));
-    EXPECT_EQ(picture.At(0, 8), Grey(158));
-    EXPECT_EQ(picture.At(8, 8), Grey(133));
-}
-
-TEST(ScanRestart, OtherMarkerAtABoundaryKeepsThePredictors) {
-    Bytes bytes = Header(16, 8, {{1, 1, 1, 0}}, 1);
-    BitWriter writer;
-    stagetest::PutFlatBlock(&writer, 10);
-    Append(&bytes, Finish(&writer));
-    Append(&bytes, {0xFF, 0xC8});
-    BitWriter after;
-    stagetest::PutFlatBlock(&after, 20);
-    Append(&bytes, Finish(&after));
-    stagetest::Eoi(&bytes);
-    const Picture picture = DecodePicture(bytes);
-    ASSERT_EQ(picture.result, 0);
-    EXPECT_EQ(picture.At(0, 0), Grey(138));
-    EXPECT_EQ(picture.At(8, 0), Grey(158));
-}
-
 // A flat block of DC difference 7 fills exactly two bytes: five bits of symbol, three of
 // magnitude, eight of end of block. No padding follows it.
 constexpr int kByteSizedDifference = 7;
 
-TEST(ScanRestart, NoIntervalMeansNoSearch) {
-    // Without DRI an RST marker in the data is met as a marker inside a block: the block after
-    // it keeps the previous block's dequantised coefficients and is dequantised again:
-    // 7 x 8 x 8 = 448 gives 56 above the level.
-    Bytes bytes = Header(16, 8, {{1, 1, 1, 0}});
-    BitWriter writer;
-    stagetest::PutFlatBlock(&writer, kByteSizedDifference);
-    ASSERT_EQ(writer.pending_count, 0);
-    Append(&bytes, writer.bytes);
-    Append(&bytes, {0xFF, 0xD0});
-    BitWriter after;
-    stagetest::PutFlatBlock(&after, 20);
-    Append(&bytes, Finish(&after));
-    stagetest::Eoi(&bytes);
-    const Picture picture = DecodePicture(bytes);
-    ASSERT_EQ(picture.result, 0);
-    EXPECT_EQ(picture.At(0, 0), Grey(135));
-    EXPECT_EQ(picture.At(8, 0), Grey(184));
+// Flat blocks of the given DC differences in the entropy-coded data, padded to a byte, and the
+// marker that follows them (0 for none). Where `fills_bytes` is set the blocks must need no
+// padding.
+struct FlatRun {
+    std::vector<int32_t> differences;
+    int marker = 0;
+    bool fills_bytes = false;
+};
+
+struct GreyAt {
+    int x;
+    int y;
+    int level;
+};
+
+// Grey pictures of one component whose entropy-coded data is broken up by markers or cut short,
+// one row per case: the picture's size, its restart interval (0: no DRI), the runs of blocks,
+// whether EOI ends the data, and the levels that must come out at the given pixels.
+struct MarkerCase {
+    const char* name;
+    int width;
+    int height;
+    int restart_interval;
+    std::vector<FlatRun> runs;
+    bool terminated;
+    std::vector<GreyAt> expected;
+};
+
+// Names the row in the test list and in failures.
+void PrintTo(const MarkerCase& row, std::ostream* out) {
+    *out << row.name;
 }
 
-TEST(ScanEarlyEnd, BlocksAfterAnEarlyEndDequantiseTheirPredecessorAgain) {
-    // Coefficient 0 is 56 after the first block; the blocks cut by EOI dequantise it again:
-    // 448 gives 184, 3584 gives 576, clamped to 255.
-    Bytes bytes = Header(24, 8, {{1, 1, 1, 0}});
-    BitWriter writer;
-    stagetest::PutFlatBlock(&writer, kByteSizedDifference);
-    Append(&bytes, writer.bytes);
-    stagetest::Eoi(&bytes);
-    const Picture picture = DecodePicture(bytes);
-    ASSERT_EQ(picture.result, 0);
-    EXPECT_EQ(picture.At(0, 0), Grey(135));
-    EXPECT_EQ(picture.At(8, 0), Grey(184));
-    EXPECT_EQ(picture.At(16, 0), Grey(255));
-
-    // The same when the data simply ends.
-    bytes.resize(bytes.size() - 2);
-    const Picture unterminated = DecodePicture(bytes);
-    ASSERT_EQ(unterminated.result, 0);
-    EXPECT_EQ(unterminated.At(8, 0), Grey(184));
-    EXPECT_EQ(unterminated.At(16, 0), Grey(255));
+// A row from its fields in order: rows are written as argument lists, which clang 14 does not
+// take for an aggregate.
+MarkerCase MarkerRow(const char* name, int width, int height, int restart_interval,
+                     std::vector<FlatRun> runs, bool terminated, std::vector<GreyAt> expected) {
+    return {
+        name, width, height, restart_interval, std::move(runs), terminated, std::move(expected)};
 }
 
-TEST(ScanEarlyEnd, PaddingBitsBeforeAMarkerAreDecodedAsData) {
-    // Difference 10 takes 17 bits, so seven 1 bits of padding follow. The second block reads
-    // five of them as a DC code that matches nothing (difference 0, DC stays 10), then meets
-    // EOI among its AC symbols: its AC coefficients stay 0. Only the third block meets EOI
-    // at once and dequantises the second block's 80 again.
-    Bytes bytes = Header(24, 8, {{1, 1, 1, 0}});
-    BitWriter writer;
-    stagetest::PutFlatBlock(&writer, 10);
-    Append(&bytes, Finish(&writer));
-    stagetest::Eoi(&bytes);
+class ScanMarkers : public ::testing::TestWithParam<MarkerCase> {};
+
+TEST_P(ScanMarkers, BlocksComeOutAsTheMarkersSay) {
+    const MarkerCase& row = GetParam();
+    Bytes bytes = Header(row.width, row.height, {{1, 1, 1, 0}}, row.restart_interval);
+    for (const FlatRun& run : row.runs) {
+        BitWriter writer;
+        for (int32_t difference : run.differences) stagetest::PutFlatBlock(&writer, difference);
+        if (run.fills_bytes) {
+            ASSERT_EQ(writer.pending_count, 0);
+        }
+        Append(&bytes, Finish(&writer));
+        if (run.marker != 0) Append(&bytes, {0xFF, run.marker});
+    }
+    if (row.terminated) stagetest::Eoi(&bytes);
     const Picture picture = DecodePicture(bytes);
     ASSERT_EQ(picture.result, 0);
-    EXPECT_EQ(picture.At(0, 0), Grey(138));
-    EXPECT_EQ(picture.At(8, 0), Grey(138));
-    EXPECT_EQ(picture.At(16, 0), Grey(208));
+    for (const GreyAt& pixel : row.expected) {
+        EXPECT_EQ(picture.At(pixel.x, pixel.y), Grey(pixel.level)) << pixel.x << " " << pixel.y;
+    }
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    ScanRestart, ScanMarkers,
+    ::testing::Values(
+        // Interval 1: RST0, then RST5 out of sequence; each resets.
+        MarkerRow("EveryRestartMarkerResetsThePredictors", 24, 8, 1,
+                  {{{10}, 0xD0}, {{20}, 0xD5}, {{30}}}, true,
+                  {{0, 0, 138}, {8, 0, 148}, {16, 0, 158}}),
+        // 16 x 16 with interval 3: the marker stands after the first MCU of the second row; the
+        // search after the last MCU finds EOI.
+        MarkerRow("CounterRunsAcrossMcuRows", 16, 16, 3, {{{10, 10, 10}, 0xD0}, {{5}}}, true,
+                  {{0, 0, 138}, {8, 0, 148}, {0, 8, 158}, {8, 8, 133}}),
+        MarkerRow("OtherMarkerAtABoundaryKeepsThePredictors", 16, 8, 1, {{{10}, 0xC8}, {{20}}},
+                  true, {{0, 0, 138}, {8, 0, 158}}),
+        // Without DRI an RST marker in the data is met as a marker inside a block: the block
+        // after it keeps the previous block's dequantised coefficients and is dequantised again:
+        // 7 x 8 x 8 = 448 gives 56 above the level.
+        MarkerRow("NoIntervalMeansNoSearch", 16, 8, 0,
+                  {{{kByteSizedDifference}, 0xD0, true}, {{20}}}, true,
+                  {{0, 0, 135}, {8, 0, 184}})),
+    [](const ::testing::TestParamInfo<MarkerCase>& row) { return row.param.name; });
+
+INSTANTIATE_TEST_SUITE_P(
+    ScanEarlyEnd, ScanMarkers,
+    ::testing::Values(
+        // Coefficient 0 is 56 after the first block; the blocks cut by EOI dequantise it again:
+        // 448 gives 184, 3584 gives 576, clamped to 255.
+        MarkerRow("BlocksAfterAnEarlyEndDequantiseTheirPredecessorAgain", 24, 8, 0,
+                  {{{kByteSizedDifference}, 0, true}}, true,
+                  {{0, 0, 135}, {8, 0, 184}, {16, 0, 255}}),
+        // The same when the data simply ends.
+        MarkerRow("BlocksAfterTheEndOfTheDataDequantiseTheirPredecessorAgain", 24, 8, 0,
+                  {{{kByteSizedDifference}, 0, true}}, false,
+                  {{0, 0, 135}, {8, 0, 184}, {16, 0, 255}}),
+        // Difference 10 takes 17 bits, so seven 1 bits of padding follow. The second block
+        // reads five of them as a DC code that matches nothing (difference 0, DC stays 10),
+        // then meets EOI among its AC symbols: its AC coefficients stay 0. Only the third block
+        // meets EOI at once and dequantises the second block's 80 again.
+        MarkerRow("PaddingBitsBeforeAMarkerAreDecodedAsData", 24, 8, 0, {{{10}}}, true,
+                  {{0, 0, 138}, {8, 0, 138}, {16, 0, 208}})),
+    [](const ::testing::TestParamInfo<MarkerCase>& row) { return row.param.name; });
 
 }  // namespace

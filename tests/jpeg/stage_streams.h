@@ -1,9 +1,10 @@
 // Hand-built JPEG byte streams for the stage tests: a bit writer for entropy-coded data (most
 // significant bit first, a stuffed 0x00 after every 0xFF), segment builders, two simple Huffman
-// tables whose codes can be written down by hand, and an exact-size image buffer so that
-// AddressSanitizer sees any read past the end.
+// tables whose codes can be written down by hand, an exact-size image buffer so that
+// AddressSanitizer sees any read past the end, and a block of coefficients with its samples.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -247,7 +248,10 @@ inline Bytes StreamOf(const std::function<void(Bytes*)>& segments) {
 struct ParsedStream {
     Image image;
     Decoder decoder;
-    explicit ParsedStream(const std::function<void(Bytes*)>& segments) : image(StreamOf(segments)) {
+    explicit ParsedStream(const std::function<void(Bytes*)>& segments)
+        : ParsedStream(StreamOf(segments)) {}
+    // The stream of exactly these bytes, for streams that lack SOI or EOI or end early.
+    explicit ParsedStream(const Bytes& bytes) : image(bytes) {
         EXPECT_EQ(varnel::Attach(decoder.get(), image.data, image.size), 0)
             << "the header parse of the stream failed";
     }
@@ -266,5 +270,26 @@ inline varnel::JpegReader ReaderOver(const Image& image, int32_t* counter = null
     varnel::Init(&reader, image.data, image.size);
     return reader;
 }
+
+// A block of DC -37 and six AC coefficients, written into `natural` (64 coefficients, natural
+// order), which the IDCT tests transform and a scan test decodes from a stream.
+inline void MixedBlock(int32_t* natural) {
+    std::fill(natural, natural + 64, 0);
+    natural[0] = -37;
+    natural[1] = 23;
+    natural[8] = -11;
+    natural[9] = 5;
+    natural[2] = 7;
+    natural[63] = 3;
+    natural[8 * 3 + 4] = -9;
+}
+
+// The mixed block's samples through the integer IDCT with the truncated table, worked out
+// separately.
+inline constexpr int32_t kMixedBlockSamples[64] = {
+    127, 128, 126, 120, 119, 120, 119, 117, 128, 127, 124, 123, 120, 119, 118, 119,
+    129, 125, 124, 124, 123, 118, 118, 121, 129, 127, 124, 125, 122, 120, 119, 121,
+    128, 128, 127, 122, 122, 122, 123, 121, 128, 129, 127, 124, 121, 125, 124, 121,
+    128, 128, 127, 124, 124, 123, 124, 123, 130, 127, 125, 127, 125, 123, 122, 125};
 
 }  // namespace stagetest

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -142,8 +143,27 @@ TEST_F(ModuleTest, VersionResourceIsFoundByTypeNameAndLanguage) {
     EXPECT_EQ(memcmp(bytes, block.data(), size), 0);
 }
 
-TEST_F(ModuleTest, LumettaVersionIs1_0_2_1InJapaneseUnicode) {
-    std::vector<BYTE> block = VersionBlock(LUMETTA_PATH);
+// The version resources of the built libraries, one row per library: its file, its version as
+// the fixed information holds it (high and low words) and as text, and the name its strings give.
+struct VersionCase {
+    const char* name;
+    const char* path;
+    DWORD version_ms;
+    DWORD version_ls;
+    const char16_t* version_text;
+    const char16_t* product_name;
+};
+
+// Names the row in the test list and in failures.
+void PrintTo(const VersionCase& row, std::ostream* out) {
+    *out << row.name;
+}
+
+class VersionResources : public ModuleTest, public testing::WithParamInterface<VersionCase> {};
+
+TEST_P(VersionResources, FixedInformationAndJapaneseUnicodeStrings) {
+    const VersionCase& row = GetParam();
+    std::vector<BYTE> block = VersionBlock(row.path);
     ASSERT_FALSE(block.empty());
     void* value = nullptr;
     UINT length = 0;
@@ -151,10 +171,10 @@ TEST_F(ModuleTest, LumettaVersionIs1_0_2_1InJapaneseUnicode) {
     ASSERT_EQ(length, sizeof(VS_FIXEDFILEINFO));
     const auto* fixed = static_cast<const VS_FIXEDFILEINFO*>(value);
     EXPECT_EQ(fixed->dwSignature, VS_FFI_SIGNATURE);
-    EXPECT_EQ(fixed->dwFileVersionMS, 0x00010000u);
-    EXPECT_EQ(fixed->dwFileVersionLS, 0x00020001u);
-    EXPECT_EQ(fixed->dwProductVersionMS, 0x00010000u);
-    EXPECT_EQ(fixed->dwProductVersionLS, 0x00020001u);
+    EXPECT_EQ(fixed->dwFileVersionMS, row.version_ms);
+    EXPECT_EQ(fixed->dwFileVersionLS, row.version_ls);
+    EXPECT_EQ(fixed->dwProductVersionMS, row.version_ms);
+    EXPECT_EQ(fixed->dwProductVersionLS, row.version_ls);
     EXPECT_EQ(fixed->dwFileType, VFT_DLL);
 
     ASSERT_TRUE(VerQueryValueW(block.data(), u"\\VarFileInfo\\Translation", &value, &length));
@@ -163,29 +183,24 @@ TEST_F(ModuleTest, LumettaVersionIs1_0_2_1InJapaneseUnicode) {
     memcpy(&translation, value, 4);
     EXPECT_EQ(translation, 0x04B00411u);
 
-    EXPECT_EQ(QueryText(block, u"\\StringFileInfo\\041104b0\\FileVersion"), u"1, 0, 2, 1");
-    EXPECT_EQ(QueryText(block, u"\\StringFileInfo\\041104b0\\ProductVersion"), u"1, 0, 2, 1");
-    EXPECT_EQ(QueryText(block, u"\\StringFileInfo\\041104b0\\FileDescription"), u"Lumetta");
-    EXPECT_EQ(QueryText(block, u"\\StringFileInfo\\041104B0\\internalname"), u"Lumetta");
-    EXPECT_EQ(QueryText(block, u"\\StringFileInfo\\041104b0\\ProductName"), u"Lumetta");
+    EXPECT_EQ(QueryText(block, u"\\StringFileInfo\\041104b0\\FileVersion"), row.version_text);
+    EXPECT_EQ(QueryText(block, u"\\StringFileInfo\\041104b0\\ProductVersion"), row.version_text);
+    EXPECT_EQ(QueryText(block, u"\\StringFileInfo\\041104b0\\FileDescription"), row.product_name);
+    EXPECT_EQ(QueryText(block, u"\\StringFileInfo\\041104b0\\InternalName"), row.product_name);
+    // Names are compared without regard to case.
+    EXPECT_EQ(QueryText(block, u"\\StringFileInfo\\041104B0\\internalname"), row.product_name);
+    EXPECT_EQ(QueryText(block, u"\\StringFileInfo\\041104b0\\ProductName"), row.product_name);
     EXPECT_EQ(QueryText(block, u"\\StringFileInfo\\040904b0\\ProductName"), u"<none>");
     EXPECT_EQ(QueryText(block, u"\\StringFileInfo\\041104b0\\NoSuchName"), u"<none>");
 }
 
-TEST_F(ModuleTest, VarnelVersionIs1_0_1_0) {
-    std::vector<BYTE> block = VersionBlock(VARNEL_PATH);
-    ASSERT_FALSE(block.empty());
-    void* value = nullptr;
-    UINT length = 0;
-    ASSERT_TRUE(VerQueryValueW(block.data(), u"\\", &value, &length));
-    const auto* fixed = static_cast<const VS_FIXEDFILEINFO*>(value);
-    EXPECT_EQ(fixed->dwFileVersionMS, 0x00010000u);
-    EXPECT_EQ(fixed->dwFileVersionLS, 0x00010000u);
-    EXPECT_EQ(QueryText(block, u"\\StringFileInfo\\041104b0\\FileVersion"), u"1, 0, 1, 0");
-    EXPECT_EQ(QueryText(block, u"\\StringFileInfo\\041104b0\\ProductName"), u"varnel");
-    EXPECT_EQ(QueryText(block, u"\\StringFileInfo\\041104b0\\InternalName"), u"varnel");
-    EXPECT_EQ(QueryText(block, u"\\StringFileInfo\\041104b0\\FileDescription"), u"varnel");
-}
+INSTANTIATE_TEST_SUITE_P(
+    ModuleTest, VersionResources,
+    testing::Values(VersionCase{"LumettaVersionIs1_0_2_1InJapaneseUnicode", LUMETTA_PATH,
+                                0x00010000u, 0x00020001u, u"1, 0, 2, 1", u"Lumetta"},
+                    VersionCase{"VarnelVersionIs1_0_1_0", VARNEL_PATH, 0x00010000u, 0x00010000u,
+                                u"1, 0, 1, 0", u"varnel"}),
+    [](const testing::TestParamInfo<VersionCase>& row) { return row.param.name; });
 
 TEST_F(ModuleTest, ATruncatedVersionBlockIsQueriedOnlyWithinWhatWasCopied) {
     std::vector<BYTE> whole = VersionBlock(LUMETTA_PATH);

@@ -2,17 +2,18 @@
 // usable in a memory DC), its failures, and files written by ImageMagick's convert, compared
 // with the picture they were made from.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <ostream>
 #include <string>
 #include <vector>
 
 #include "bitmap_file_writer.h"
 #include "pocketpc.h"
+#include "temp_folder.h"
 #include "win32/host_services.h"
 #include "win32/test_probes.h"
 #include "windows.h"
@@ -33,15 +34,13 @@ uint32_t ReferenceRgb(int x, int y) {
 class BitmapFileLoad : public testing::Test {
 protected:
     void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "bitmap_file_XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        folder_ = pattern;
+        folder_ = testsupport::MakeTempFolder("bitmap_file");
+        ASSERT_FALSE(folder_.empty());
         bitmaps_before_ = Win32LayerLiveHandleCount(WIN32LAYER_KIND_BITMAP);
     }
     void TearDown() override {
         EXPECT_EQ(Win32LayerLiveHandleCount(WIN32LAYER_KIND_BITMAP), bitmaps_before_);
-        std::error_code ignored;
-        fs::remove_all(folder_, ignored);
+        testsupport::RemoveFolder(folder_);
     }
 
     fs::path Write(const std::string& name, const std::vector<uint8_t>& bytes) {
@@ -201,56 +200,75 @@ protected:
     fs::path source_;
 };
 
-TEST_F(ImageMagickFiles, Bmp3TwentyFourBits) {
-    const fs::path path = Convert("-type TrueColor", "bmp3", "t24.bmp");
-    ASSERT_EQ(ReadAll(path).at(28), 24);
-    HBITMAP bitmap = Load(path);
-    ExpectReference(bitmap);
-    DeleteObject(bitmap);
+// A header byte of a file: where it stands and what it must hold.
+struct HeaderByte {
+    size_t offset;
+    uint8_t value;
+};
+
+// Files convert writes from the reference picture, one row per case: the options and the
+// format asked for, the header bytes that show convert wrote the kind of file meant, and
+// whether the file carries alpha (half opaque), which the bitmap must keep in 32 bits.
+struct ConvertedCase {
+    const char* name;
+    const char* options;
+    const char* format;
+    std::vector<HeaderByte> header;
+    bool alpha;
+};
+
+// Names the row in the test list and in failures.
+void PrintTo(const ConvertedCase& row, std::ostream* out) {
+    *out << row.name;
 }
 
-TEST_F(ImageMagickFiles, Bmp3EightBitsRunLengthAndPlain) {
-    // ImageMagick compresses 8-bit files with BI_RLE8 unless told not to.
-    const struct {
-        const char* options;
-        uint8_t compression;
-    } cases[] = {{"-type Palette", BI_RLE8}, {"-type Palette -compress None", BI_RGB}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.options);
-        const fs::path path = Convert(c.options, "bmp3", "p8.bmp");
-        const std::vector<uint8_t> bytes = ReadAll(path);
-        ASSERT_EQ(bytes.at(28), 8);
-        ASSERT_EQ(bytes.at(30), c.compression);
-        HBITMAP bitmap = Load(path);
-        ExpectReference(bitmap);
-        DeleteObject(bitmap);
+class ConvertedFiles : public ImageMagickFiles,
+                       public testing::WithParamInterface<ConvertedCase> {};
+
+TEST_P(ConvertedFiles, LoadAsTheReferencePicture) {
+    const ConvertedCase& row = GetParam();
+    const fs::path path = Convert(row.options, row.format, std::string(row.name) + ".bmp");
+    const std::vector<uint8_t> bytes = ReadAll(path);
+    for (const HeaderByte& header : row.header) {
+        ASSERT_EQ(bytes.at(header.offset), header.value) << "at " << header.offset;
     }
-}
-
-TEST_F(ImageMagickFiles, Bmp2CoreHeader) {
-    const fs::path path = Convert("", "bmp2", "core.bmp");
-    ASSERT_EQ(ReadAll(path).at(14), 12);
     HBITMAP bitmap = Load(path);
     ExpectReference(bitmap);
-    DeleteObject(bitmap);
-}
-
-TEST_F(ImageMagickFiles, Bmp4AndBmp5ThirtyTwoBitsWithAlpha) {
-    for (const char* format : {"bmp4", "bmp5"}) {
-        SCOPED_TRACE(format);
-        const fs::path path = Convert("-alpha set -channel A -evaluate set 50%", format, "a32.bmp");
-        const std::vector<uint8_t> bytes = ReadAll(path);
-        ASSERT_EQ(bytes.at(28), 32);
-        HBITMAP bitmap = Load(path);
-        ExpectReference(bitmap);
+    if (row.alpha) {
         DIBSECTION section = {};
         ASSERT_EQ(GetObjectW(bitmap, sizeof(section), &section), static_cast<int>(sizeof(section)));
         EXPECT_EQ(section.dsBm.bmBitsPixel, 32);
         const uint8_t alpha = static_cast<const uint8_t*>(section.dsBm.bmBits)[3];
         EXPECT_NEAR(alpha, 128, 1);
-        DeleteObject(bitmap);
     }
+    DeleteObject(bitmap);
 }
+
+// Header offsets: 14 the info header's size, 28 the bits per pixel, 30 the compression.
+INSTANTIATE_TEST_SUITE_P(
+    ImageMagickFiles, ConvertedFiles,
+    testing::Values(
+        ConvertedCase{"Bmp3TwentyFourBits", "-type TrueColor", "bmp3", {{28, 24}}, false},
+        // ImageMagick compresses 8-bit files with BI_RLE8 unless told not to.
+        ConvertedCase{
+            "Bmp3EightBitsRunLength", "-type Palette", "bmp3", {{28, 8}, {30, BI_RLE8}}, false},
+        ConvertedCase{"Bmp3EightBitsPlain",
+                      "-type Palette -compress None",
+                      "bmp3",
+                      {{28, 8}, {30, BI_RGB}},
+                      false},
+        ConvertedCase{"Bmp2CoreHeader", "", "bmp2", {{14, 12}}, false},
+        ConvertedCase{"Bmp4ThirtyTwoBitsWithAlpha",
+                      "-alpha set -channel A -evaluate set 50%",
+                      "bmp4",
+                      {{28, 32}},
+                      true},
+        ConvertedCase{"Bmp5ThirtyTwoBitsWithAlpha",
+                      "-alpha set -channel A -evaluate set 50%",
+                      "bmp5",
+                      {{28, 32}},
+                      true}),
+    [](const testing::TestParamInfo<ConvertedCase>& row) { return row.param.name; });
 
 TEST_F(ImageMagickFiles, TopDownRowsOfAConvertedFile) {
     // convert writes bottom-up rows only: turn its 24-bit file into the top-down form by

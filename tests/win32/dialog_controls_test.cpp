@@ -3,6 +3,9 @@
 // drop-down list's selection.
 #include "dialog_harness.h"
 
+#include <ostream>
+#include <string>
+
 namespace {
 
 constexpr WORD kEdit = 100;
@@ -35,6 +38,14 @@ void SetUpForm(const std::function<void(HWND)>& init, const std::function<void(H
     };
 }
 
+// How many notifications of this code the control `id` sent the dialog.
+int NotificationsSeen(WORD id, WORD code) {
+    int count = 0;
+    for (const SeenCommand& command : Harness().commands)
+        count += command.id == id && command.code == code;
+    return count;
+}
+
 class DialogControlsTest : public DialogTest {};
 
 TEST_F(DialogControlsTest, TypedTextMeetsTheLimitButProgramTextDoesNot) {
@@ -54,50 +65,51 @@ TEST_F(DialogControlsTest, TypedTextMeetsTheLimitButProgramTextDoesNot) {
     EXPECT_EQ(limit, 3);
     EXPECT_EQ(set_text, u"123456");
     // EN_MAXTEXT told the dialog about each dropped character.
-    int maxtext = 0;
-    for (const SeenCommand& command : Harness().commands)
-        maxtext += command.id == kNumber && command.code == EN_MAXTEXT;
-    EXPECT_EQ(maxtext, 2);
+    EXPECT_EQ(NotificationsSeen(kNumber, EN_MAXTEXT), 2);
 }
 
-TEST_F(DialogControlsTest, DigitsOnlyRefusesOtherCharacters) {
-    std::u16string number, plain;
-    SetUpForm([](HWND) {},
-              [&](HWND dialog) {
-                  number = ItemText(dialog, kNumber);
-                  plain = ItemText(dialog, kEdit);
-              });
-    Win32LayerQueueTypeText(kNumber, u"1a-2 ３b");
-    Win32LayerQueueTypeText(kEdit, u"1a-2 ３b");
-    Win32LayerQueuePressButton(IDOK);
-    ASSERT_EQ(Run(FormDialog()), IDOK);
-    EXPECT_EQ(number, u"12");
-    EXPECT_EQ(plain, u"1a-2 ３b");
+// Text typed into the plain edit and the digits-only field (nullptr: nothing typed there), and
+// what each holds when the dialog is closed with OK.
+struct TypingCase {
+    const char* name;
+    const char16_t* typed_edit;
+    const char16_t* typed_number;
+    std::u16string edit;
+    std::u16string number;
+};
+
+// Names the row in the test list and in failures.
+void PrintTo(const TypingCase& row, std::ostream* out) {
+    *out << row.name;
 }
 
-TEST_F(DialogControlsTest, TypingReplacesTheWholeTextAndEmptyTypingClearsIt) {
+class DialogTyping : public DialogTest, public testing::WithParamInterface<TypingCase> {};
+
+TEST_P(DialogTyping, FieldsHoldWhatTheirStylesLetThrough) {
+    const TypingCase& row = GetParam();
     std::u16string edit, number;
     SetUpForm([](HWND) {},
               [&](HWND dialog) {
                   edit = ItemText(dialog, kEdit);
                   number = ItemText(dialog, kNumber);
               });
-    Win32LayerQueueTypeText(kEdit, u"new");
-    Win32LayerQueueTypeText(kNumber, u"");
+    if (row.typed_number != nullptr) Win32LayerQueueTypeText(kNumber, row.typed_number);
+    if (row.typed_edit != nullptr) Win32LayerQueueTypeText(kEdit, row.typed_edit);
     Win32LayerQueuePressButton(IDOK);
     ASSERT_EQ(Run(FormDialog()), IDOK);
-    EXPECT_EQ(edit, u"new");
-    EXPECT_EQ(number, u"");
+    EXPECT_EQ(edit, row.edit);
+    EXPECT_EQ(number, row.number);
 }
 
-TEST_F(DialogControlsTest, LettersTypedIntoADigitsFieldLeaveItEmpty) {
-    std::u16string number;
-    SetUpForm([](HWND) {}, [&](HWND dialog) { number = ItemText(dialog, kNumber); });
-    Win32LayerQueueTypeText(kNumber, u"abc");
-    Win32LayerQueuePressButton(IDOK);
-    ASSERT_EQ(Run(FormDialog()), IDOK);
-    EXPECT_EQ(number, u"");
-}
+INSTANTIATE_TEST_SUITE_P(
+    DialogControlsTest, DialogTyping,
+    testing::Values(
+        // name, typed into the edit, typed into the digits field, then what each holds
+        TypingCase{"DigitsOnlyRefusesOtherCharacters", u"1a-2 ３b", u"1a-2 ３b", u"1a-2 ３b",
+                   u"12"},
+        TypingCase{"TypingReplacesTheWholeTextAndEmptyTypingClearsIt", u"new", u"", u"new", u""},
+        TypingCase{"LettersTypedIntoADigitsFieldLeaveItEmpty", nullptr, u"abc", u"start", u""}),
+    [](const testing::TestParamInfo<TypingCase>& row) { return row.param.name; });
 
 TEST_F(DialogControlsTest, GetDlgItemTextCopiesCapacityLessOneAndATerminator) {
     Harness().on_init = [](HWND dialog) {
@@ -155,10 +167,8 @@ TEST_F(DialogControlsTest, ComboBoxListAndSelection) {
     Win32LayerQueuePressButton(IDOK);
     ASSERT_EQ(Run(FormDialog()), IDOK);
     EXPECT_EQ(chosen, 0);
-    int selchange = 0;
-    for (const SeenCommand& command : Harness().commands)
-        selchange += command.id == kCombo && command.code == CBN_SELCHANGE;
-    EXPECT_EQ(selchange, 2);  // a person's choices notify; CB_SETCURSEL does not
+    // A person's choices notify; CB_SETCURSEL does not.
+    EXPECT_EQ(NotificationsSeen(kCombo, CBN_SELCHANGE), 2);
 
     // An entry that does not exist cannot be chosen.
     Win32LayerClearActions();

@@ -161,11 +161,14 @@ LONG DeliverName(const std::u16string& name, LPWSTR buffer, LPDWORD length) {
     return ERROR_SUCCESS;
 }
 
-// Begins a call: session, transaction and the key it works on.
+// Begins a call: session, transaction and the key it works on, and for the calls on a subkey
+// path the path's components, for those on a value the value's name.
 struct Call {
     RegistrySession session;
     RegistryTransaction transaction;
     ResolvedKey key;
+    std::vector<std::u16string> path;
+    std::u16string value_name;
     ~Call() { RegistryTransactionEnd(&transaction); }
 };
 
@@ -180,6 +183,28 @@ LONG CallBegin(Call* call, HKEY key, bool write, REGSAM needed) {
     return ERROR_SUCCESS;
 }
 
+// Begins a call on a subkey path below key, as RegOpenKeyExW, RegCreateKeyExW and RegDeleteKeyW
+// do: the path is split into call->path first, so that a bad path is refused before the
+// registry is touched, then the call begins with no access asked of key itself. With `target`
+// the path is walked to the key it names; RegCreateKeyExW walks it itself, making what is
+// missing.
+LONG CallBeginOnPath(Call* call, HKEY key, LPCWSTR sub_key, bool write, int64_t* target) {
+    LONG status = SplitKeyPath(sub_key, &call->path);
+    if (status != ERROR_SUCCESS) return status;
+    status = CallBegin(call, key, write, 0);
+    if (status != ERROR_SUCCESS || target == nullptr) return status;
+    return WalkPath(call->session.db, call->key.id, call->path, target);
+}
+
+// Begins a call on a value of key, as RegQueryValueExW, RegSetValueExW and RegDeleteValueW do:
+// the name is checked into call->value_name first, so that a name too long is refused before
+// the registry is touched, then the call begins, asking `needed` of key.
+LONG CallBeginOnValue(Call* call, HKEY key, LPCWSTR value_name, bool write, REGSAM needed) {
+    const LONG status = ValueName(value_name, &call->value_name);
+    if (status != ERROR_SUCCESS) return status;
+    return CallBegin(call, key, write, needed);
+}
+
 LONG CallCommit(Call* call) {
     return RegistryTransactionCommit(&call->transaction);
 }
@@ -192,14 +217,9 @@ WIN32LAYER_API LSTATUS WINAPI RegOpenKeyExW(HKEY key, LPCWSTR sub_key, DWORD /*o
                                             REGSAM sam, PHKEY result) {
     if (result == nullptr) return ERROR_INVALID_PARAMETER;
     *result = nullptr;
-    std::vector<std::u16string> components;
-    LONG status = SplitKeyPath(sub_key, &components);
-    if (status != ERROR_SUCCESS) return status;
     Call call;
-    status = CallBegin(&call, key, false, 0);
-    if (status != ERROR_SUCCESS) return status;
     int64_t id = 0;
-    status = WalkPath(call.session.db, call.key.id, components, &id);
+    LONG status = CallBeginOnPath(&call, key, sub_key, false, &id);
     if (status != ERROR_SUCCESS) return status;
     status = CallCommit(&call);
     if (status != ERROR_SUCCESS) return status;
@@ -213,16 +233,13 @@ WIN32LAYER_API LSTATUS WINAPI RegCreateKeyExW(HKEY key, LPCWSTR sub_key, DWORD /
     if (result == nullptr) return ERROR_INVALID_PARAMETER;
     *result = nullptr;
     if (options != REG_OPTION_NON_VOLATILE) return ERROR_INVALID_PARAMETER;
-    std::vector<std::u16string> components;
-    LONG status = SplitKeyPath(sub_key, &components);
-    if (status != ERROR_SUCCESS) return status;
     Call call;
-    status = CallBegin(&call, key, true, 0);
+    LONG status = CallBeginOnPath(&call, key, sub_key, true, nullptr);
     if (status != ERROR_SUCCESS) return status;
     sqlite3* db = call.session.db;
     int64_t current = call.key.id;
     bool created = false;
-    for (const std::u16string& component : components) {
+    for (const std::u16string& component : call.path) {
         bool found = false;
         status = RegistryRowFindSubkey(db, current, component, &current, &found);
         if (status != ERROR_SUCCESS) return status;
@@ -247,15 +264,12 @@ WIN32LAYER_API LSTATUS WINAPI RegCreateKeyExW(HKEY key, LPCWSTR sub_key, DWORD /
 WIN32LAYER_API LSTATUS WINAPI RegQueryValueExW(HKEY key, LPCWSTR value_name, LPDWORD /*reserved*/,
                                                LPDWORD type, LPBYTE data, LPDWORD data_size) {
     if (data != nullptr && data_size == nullptr) return ERROR_INVALID_PARAMETER;
-    std::u16string name;
-    LONG status = ValueName(value_name, &name);
-    if (status != ERROR_SUCCESS) return status;
     Call call;
-    status = CallBegin(&call, key, false, KEY_QUERY_VALUE);
+    LONG status = CallBeginOnValue(&call, key, value_name, false, KEY_QUERY_VALUE);
     if (status != ERROR_SUCCESS) return status;
     RegistryValueRow value;
     bool found = false;
-    status = RegistryRowFindValue(call.session.db, call.key.id, name, &value, &found);
+    status = RegistryRowFindValue(call.session.db, call.key.id, call.value_name, &value, &found);
     if (status != ERROR_SUCCESS) return status;
     if (!found) return ERROR_FILE_NOT_FOUND;
     return DeliverValue(value, type, data, data_size);
@@ -265,47 +279,36 @@ WIN32LAYER_API LSTATUS WINAPI RegSetValueExW(HKEY key, LPCWSTR value_name, DWORD
                                              DWORD type, const BYTE* data, DWORD data_size) {
     if (data == nullptr && data_size != 0) return ERROR_INVALID_PARAMETER;
     if (data_size > 0x7fffffffUL) return ERROR_NOT_ENOUGH_MEMORY;  // more than SQLite holds
-    std::u16string name;
-    LONG status = ValueName(value_name, &name);
-    if (status != ERROR_SUCCESS) return status;
     Call call;
-    status = CallBegin(&call, key, true, KEY_SET_VALUE);
+    LONG status = CallBeginOnValue(&call, key, value_name, true, KEY_SET_VALUE);
     if (status != ERROR_SUCCESS) return status;
-    status = RegistryRowSetValue(call.session.db, call.key.id, name, type, data, data_size);
+    status =
+        RegistryRowSetValue(call.session.db, call.key.id, call.value_name, type, data, data_size);
     if (status != ERROR_SUCCESS) return status;
     return CallCommit(&call);
 }
 
 WIN32LAYER_API LSTATUS WINAPI RegDeleteKeyW(HKEY key, LPCWSTR sub_key) {
     if (sub_key == nullptr) return ERROR_INVALID_PARAMETER;
-    std::vector<std::u16string> components;
-    LONG status = SplitKeyPath(sub_key, &components);
-    if (status != ERROR_SUCCESS) return status;
     Call call;
-    status = CallBegin(&call, key, true, 0);
-    if (status != ERROR_SUCCESS) return status;
-    sqlite3* db = call.session.db;
     int64_t target = 0;
-    status = WalkPath(db, call.key.id, components, &target);
+    LONG status = CallBeginOnPath(&call, key, sub_key, true, &target);
     if (status != ERROR_SUCCESS) return status;
     for (int64_t root_id : call.session.root_ids) {
         if (target == root_id) return ERROR_ACCESS_DENIED;
     }
     // The key with all its subkeys and their values, as the device's registry deletes it.
-    status = RegistryRowDeleteTree(db, target);
+    status = RegistryRowDeleteTree(call.session.db, target);
     if (status != ERROR_SUCCESS) return status;
     return CallCommit(&call);
 }
 
 WIN32LAYER_API LSTATUS WINAPI RegDeleteValueW(HKEY key, LPCWSTR value_name) {
-    std::u16string name;
-    LONG status = ValueName(value_name, &name);
-    if (status != ERROR_SUCCESS) return status;
     Call call;
-    status = CallBegin(&call, key, true, KEY_SET_VALUE);
+    LONG status = CallBeginOnValue(&call, key, value_name, true, KEY_SET_VALUE);
     if (status != ERROR_SUCCESS) return status;
     bool deleted = false;
-    status = RegistryRowDeleteValue(call.session.db, call.key.id, name, &deleted);
+    status = RegistryRowDeleteValue(call.session.db, call.key.id, call.value_name, &deleted);
     if (status != ERROR_SUCCESS) return status;
     if (!deleted) return ERROR_FILE_NOT_FOUND;
     return CallCommit(&call);
