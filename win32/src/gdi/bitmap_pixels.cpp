@@ -53,6 +53,18 @@ int NearestColorIndex(const Bitmap& bitmap, uint32_t rgb) {
     return best;
 }
 
+// Where pixel x of a row of 1, 4 or 8 bits a pixel lies: its byte, and the shift of its bits
+// in that byte (the leftmost pixel in the most significant bits).
+struct PackedPixel {
+    int byte;
+    int shift;
+};
+
+PackedPixel PackedPixelAt(int bpp, int x) {
+    const int per_byte = 8 / bpp;
+    return {x / per_byte, 8 - bpp * (x % per_byte + 1)};
+}
+
 }  // namespace
 
 size_t BitmapStride(int64_t width, int bpp) {
@@ -99,9 +111,8 @@ uint32_t BitmapReadPixel(const Bitmap& bitmap, int x, int y) {
         case 1:
         case 4:
         case 8: {
-            int per_byte = 8 / bitmap.bpp;
-            int shift = 8 - bitmap.bpp * (x % per_byte + 1);
-            int index = (row[x / per_byte] >> shift) & ((1 << bitmap.bpp) - 1);
+            const PackedPixel at = PackedPixelAt(bitmap.bpp, x);
+            int index = (row[at.byte] >> at.shift) & ((1 << bitmap.bpp) - 1);
             if (index >= bitmap.color_count) return 0;
             const RGBQUAD& c = bitmap.colors[index];
             return (uint32_t{c.rgbRed} << 16) | (uint32_t{c.rgbGreen} << 8) | c.rgbBlue;
@@ -139,11 +150,10 @@ void BitmapWritePixel(Bitmap& bitmap, int x, int y, uint32_t rgb) {
         case 1:
         case 4:
         case 8: {
-            int per_byte = 8 / bitmap.bpp;
-            int shift = 8 - bitmap.bpp * (x % per_byte + 1);
-            auto mask = static_cast<uint8_t>(((1 << bitmap.bpp) - 1) << shift);
-            auto index = static_cast<uint8_t>(NearestColorIndex(bitmap, rgb) << shift);
-            uint8_t& byte = row[x / per_byte];
+            const PackedPixel at = PackedPixelAt(bitmap.bpp, x);
+            auto mask = static_cast<uint8_t>(((1 << bitmap.bpp) - 1) << at.shift);
+            auto index = static_cast<uint8_t>(NearestColorIndex(bitmap, rgb) << at.shift);
+            uint8_t& byte = row[at.byte];
             byte = static_cast<uint8_t>((byte & ~mask) | (index & mask));
             return;
         }

@@ -103,6 +103,16 @@ BOOL PlaceWindow(HWND handle, int x, int y, int width, int height, bool move, bo
     return TRUE;
 }
 
+// The LONG at byte `index` (0 or more) of the window's extra bytes, or null with
+// ERROR_INVALID_INDEX when it does not lie wholly inside them.
+uint8_t* ExtraLong(Window* window, int index) {
+    if (static_cast<size_t>(index) + sizeof(LONG) > window->extra.size()) {
+        SetLastError(ERROR_INVALID_INDEX);
+        return nullptr;
+    }
+    return window->extra.data() + index;
+}
+
 }  // namespace
 
 Window* LookupWindow(HWND handle) {
@@ -380,12 +390,10 @@ extern "C" WIN32LAYER_API LONG WINAPI GetWindowLongW(HWND handle, int index) {
     Window* window = LookupWindow(handle);
     if (window == nullptr) return 0;
     if (index >= 0) {
-        if (static_cast<size_t>(index) + sizeof(LONG) > window->extra.size()) {
-            SetLastError(ERROR_INVALID_INDEX);
-            return 0;
-        }
+        const uint8_t* slot = ExtraLong(window, index);
+        if (slot == nullptr) return 0;
         LONG value;
-        std::memcpy(&value, window->extra.data() + index, sizeof(value));
+        std::memcpy(&value, slot, sizeof(value));
         return value;
     }
     return static_cast<LONG>(GetWindowLongPtrW(handle, index));
@@ -395,13 +403,11 @@ extern "C" WIN32LAYER_API LONG WINAPI SetWindowLongW(HWND handle, int index, LON
     Window* window = LookupWindow(handle);
     if (window == nullptr) return 0;
     if (index >= 0) {
-        if (static_cast<size_t>(index) + sizeof(LONG) > window->extra.size()) {
-            SetLastError(ERROR_INVALID_INDEX);
-            return 0;
-        }
+        uint8_t* slot = ExtraLong(window, index);
+        if (slot == nullptr) return 0;
         LONG previous;
-        std::memcpy(&previous, window->extra.data() + index, sizeof(previous));
-        std::memcpy(window->extra.data() + index, &value, sizeof(value));
+        std::memcpy(&previous, slot, sizeof(previous));
+        std::memcpy(slot, &value, sizeof(value));
         return previous;
     }
     return static_cast<LONG>(SetWindowLongPtrW(handle, index, value));
