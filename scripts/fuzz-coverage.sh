@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Measures what the fuzz inputs reach: builds the replay drivers of tests/fuzz with clang's
 # source-based coverage (no sanitizers, no libFuzzer), replays every target's kept corpus and
-# regression files, and prints line and branch coverage per file of jpeg/, todayitem/ and the
-# files of win32/src that the replays enter, as a Markdown table, then the lines of jpeg/ that no
-# input ran. The report in HTML is left in BUILD_DIR/coverage-html.
+# regression files, and prints line and branch coverage per file of jpeg/, todayitem/,
+# pocketpc/ (the bitmap file reader and the shim) and the files of win32/src that the replays
+# enter, as a Markdown table, then the lines of jpeg/ that no input ran. The report in HTML is
+# left in BUILD_DIR/coverage-html.
 #
 # Usage: scripts/fuzz-coverage.sh [BUILD_DIR]   (default build/fuzz-coverage)
 set -euo pipefail
@@ -45,7 +46,7 @@ for library in "$build"/jpeg/libvarnel.so "$build"/todayitem/liblumetta.so \
 done
 llvm-profdata merge -sparse "$profiles"/*.profraw -o "$build/coverage.profdata"
 
-sources=(jpeg todayitem win32/src)
+sources=(jpeg todayitem pocketpc win32/src)
 llvm-cov export -summary-only -instr-profile "$build/coverage.profdata" "${objects[@]}" \
     "${sources[@]}" >"$build/coverage.json"
 llvm-cov show -format=html -output-dir="$build/coverage-html" \
@@ -71,7 +72,7 @@ def percent(part):
 
 print('| file | lines | line coverage | branches | branch coverage |')
 print('|---|--:|--:|--:|--:|')
-for group in ('jpeg', 'todayitem', 'win32'):
+for group in ('jpeg', 'todayitem', 'pocketpc', 'win32'):
     total = {'lines': {'count': 0, 'covered': 0}, 'branches': {'count': 0, 'covered': 0}}
     for name, summary in sorted(groups.get(group, [])):
         print('| %s | %d | %s | %d | %s |' % (name, summary['lines']['count'],
