@@ -112,8 +112,18 @@ LONG RegistryRowInsertSubkey(sqlite3* db, int64_t parent, const std::u16string& 
 }
 
 LONG RegistryRowDeleteTree(sqlite3* db, int64_t id) {
-    // Most keys deleted have no subkeys; the recursive query builds temporary tables, which
-    // costs several times what the two plain deletes do.
+    // The values first, then the keys. Most keys deleted have no subkeys, and for those two
+    // plain deletes do; the recursive query over the tree builds temporary tables, which costs
+    // several times as much.
+    static const char* const kKeyDeletes[] = {"DELETE FROM key_values WHERE key_id = ?1",
+                                              "DELETE FROM keys WHERE id = ?1"};
+    static const char* const kTreeDeletes[] = {
+        "WITH RECURSIVE tree (id) AS (SELECT ?1 UNION ALL"
+        " SELECT k.id FROM keys k JOIN tree ON k.parent_id = tree.id)"
+        " DELETE FROM key_values WHERE key_id IN tree",
+        "WITH RECURSIVE tree (id) AS (SELECT ?1 UNION ALL"
+        " SELECT k.id FROM keys k JOIN tree ON k.parent_id = tree.id)"
+        " DELETE FROM keys WHERE id IN tree"};
     bool has_subkeys = false;
     {
         RegistryStatement query;
@@ -122,21 +132,9 @@ LONG RegistryRowDeleteTree(sqlite3* db, int64_t id) {
                           nullptr, 0, &query, &has_subkeys);
         if (status != ERROR_SUCCESS) return status;
     }
-    if (!has_subkeys) {
-        for (const char* erase_key :
-             {"DELETE FROM key_values WHERE key_id = ?1", "DELETE FROM keys WHERE id = ?1"}) {
-            const LONG status = Execute(db, erase_key, id, nullptr);
-            if (status != ERROR_SUCCESS) return status;
-        }
-        return ERROR_SUCCESS;
-    }
-    // The key and every key below it: their values first, then the keys themselves.
-    const std::string tree =
-        "WITH RECURSIVE tree (id) AS (SELECT ?1 UNION ALL"
-        " SELECT k.id FROM keys k JOIN tree ON k.parent_id = tree.id) ";
-    for (const char* erase_tree :
-         {"DELETE FROM key_values WHERE key_id IN tree", "DELETE FROM keys WHERE id IN tree"}) {
-        const LONG status = Execute(db, (tree + erase_tree).c_str(), id, nullptr);
+    const auto& deletes = has_subkeys ? kTreeDeletes : kKeyDeletes;
+    for (const char* erase : deletes) {
+        const LONG status = Execute(db, erase, id, nullptr);
         if (status != ERROR_SUCCESS) return status;
     }
     return ERROR_SUCCESS;
