@@ -1,7 +1,7 @@
-// The exact fast kernels' inverse DCT: the table of the coefficients' columns (checked for the
-// mirror symmetry it relies on when it is built), the portable and SSE2 variants that add only
-// the columns of the non-zero coefficients, exact to InverseDCT's wrapping 32-bit sums, and
-// SelectIdctKernel, which picks the variant (AVX2 in fast_idct_avx2.cpp) for the processor.
+// The exact fast kernels' inverse DCT: the tables built from idct_matrix (the columns, the
+// quadrant pairs of the SIMD kernels, the representatives and corrections of the portable
+// one), the portable and SSE2 variants, exact to InverseDCT's wrapping 32-bit sums. The AVX2
+// variant is in fast_idct_avx2.cpp; fast_kernels.cpp picks one for the processor.
 #include "fast_idct.h"
 
 #include <cstring>
@@ -36,6 +36,32 @@ bool HasMirrorSymmetry(const IdctTables* tables) {
     return true;
 }
 
+// Where position x of frequency u takes its weight from along one axis (the slot within
+// the frequency's own, 0 to kSlotCount[u] - 1) and with which sign.
+struct Representative {
+    int position;
+    int32_t sign;
+};
+
+constexpr Representative RepresentativeOf(int u, int x) {
+    int32_t sign = 1;
+    if (x >= 4) {
+        x = 7 - x;
+        if ((u & 1) != 0) sign = -sign;
+    }
+    if ((u & 1) == 0) {
+        if (x >= 2) {
+            x = 3 - x;
+            if (((u >> 1) & 1) != 0) sign = -sign;
+        }
+        if ((u & 3) == 0 && x == 1) {
+            x = 0;
+            if (((u >> 2) & 1) != 0) sign = -sign;
+        }
+    }
+    return {x, sign};
+}
+
 }  // namespace
 
 void BuildIdctTables(IdctTables* tables) {
@@ -47,6 +73,33 @@ void BuildIdctTables(IdctTables* tables) {
         }
     }
     tables->symmetric = HasMirrorSymmetry(tables);
+    tables->corrected = 0;
+    int corrections = 0;
+    for (int i = 0; i < 64; ++i) {
+        const int32_t* column = tables->columns[i];
+        const int u = i % 8;
+        const int v = i / 8;
+        for (int k = 0; k < 16; ++k) tables->slot_weights[i][k] = 0;
+        for (int y = 0; y < kSlotCount[v]; ++y) {
+            for (int x = 0; x < kSlotCount[u]; ++x) {
+                tables->slot_weights[i][kSlotCount[u] * y + x] = column[8 * y + x];
+            }
+        }
+        tables->correction_start[i] = static_cast<uint16_t>(corrections);
+        for (int y = 0; y < 8; ++y) {
+            const Representative ry = RepresentativeOf(v, y);
+            for (int x = 0; x < 8; ++x) {
+                const Representative rx = RepresentativeOf(u, x);
+                const int32_t given = rx.sign * ry.sign * column[8 * ry.position + rx.position];
+                if (column[8 * y + x] == given) continue;
+                tables->correction_sample[corrections] = static_cast<uint8_t>(8 * y + x);
+                tables->correction_difference[corrections] = column[8 * y + x] - given;
+                ++corrections;
+                tables->corrected |= uint64_t{1} << i;
+            }
+        }
+    }
+    tables->correction_start[64] = static_cast<uint16_t>(corrections);
     for (int i = 0; i < 64; ++i) {
         for (int q = 0; q < 16; ++q) {
             const int p = 8 * (q / 4) + q % 4;
@@ -56,12 +109,6 @@ void BuildIdctTables(IdctTables* tables) {
                 first && clean ? static_cast<int16_t>(tables->columns[i][p]) : int16_t{0};
             tables->quadrant_pairs[i][2 * q + 1] =
                 first ? static_cast<int16_t>(tables->columns[i + 2][p]) : int16_t{0};
-        }
-    }
-    for (int i = 0; i < 64; ++i) {
-        const bool clean = ((kAsymmetricColumns >> i) & 1) == 0;
-        for (int q = 0; q < 16; ++q) {
-            tables->quadrant_columns[i][q] = clean ? tables->columns[i][8 * (q / 4) + q % 4] : 0;
         }
     }
     for (int p = 0; p < 64; ++p) {
@@ -98,6 +145,106 @@ namespace {
 inline void FillBlock(int32_t value, int32_t* out, ptrdiff_t stride) {
     for (int y = 0; y < 8; ++y) {
         for (int x = 0; x < 8; ++x) out[y * stride + x] = value;
+    }
+}
+
+// The frequencies of one slot group along an axis: u 0, u 4, u 2 and 6, the odd ones.
+constexpr uint32_t kGroupFrequencies[4] = {0x01, 0x10, 0x44, 0xAA};
+constexpr int kGroupStart[4] = {0, 1, 2, 4};
+constexpr int kGroupCount[4] = {1, 1, 2, 4};
+
+// The natural indices of the coefficients (u, v) with u in group gu and v in group gv.
+constexpr uint64_t GroupMask(int gu, int gv) {
+    uint64_t mask = 0;
+    for (int v = 0; v < 8; ++v) {
+        if ((kGroupFrequencies[gv] >> v) & 1) mask |= uint64_t{kGroupFrequencies[gu]} << (8 * v);
+    }
+    return mask;
+}
+
+// Adds the clean coefficients of one pair of groups into their slots: rows are the slots
+// along y, columns those along x.
+template <int kGu, int kGv>
+inline void AddSlotGroup(const IdctTables* tables, const int32_t* coef, uint64_t clean,
+                         uint32_t (&slots)[8][8]) {
+    constexpr int kNx = kGroupCount[kGu];
+    constexpr int kNy = kGroupCount[kGv];
+    constexpr int kSx = kGroupStart[kGu];
+    constexpr int kSy = kGroupStart[kGv];
+    uint64_t members = clean & GroupMask(kGu, kGv);
+    while (members != 0) {
+        const int i = __builtin_ctzll(members);
+        members &= members - 1;
+        const uint32_t c = static_cast<uint32_t>(coef[i]);
+        const int32_t* weights = tables->slot_weights[i];
+        for (int y = 0; y < kNy; ++y) {
+            for (int x = 0; x < kNx; ++x) {
+                slots[kSy + y][kSx + x] += c * static_cast<uint32_t>(weights[kNx * y + x]);
+            }
+        }
+    }
+}
+
+template <int kGu>
+inline void AddSlotGroupsOf(const IdctTables* tables, const int32_t* coef, uint64_t clean,
+                            uint32_t (&slots)[8][8]) {
+    AddSlotGroup<kGu, 0>(tables, coef, clean, slots);
+    AddSlotGroup<kGu, 1>(tables, coef, clean, slots);
+    AddSlotGroup<kGu, 2>(tables, coef, clean, slots);
+    AddSlotGroup<kGu, 3>(tables, coef, clean, slots);
+}
+
+// The eight positions of one axis from its eight slots (see kSlotStart), in place.
+inline void ExpandSlots(uint32_t* v, ptrdiff_t step) {
+    const uint32_t t0 = v[0] + v[step];    // u 0 and u 4 at positions 0 and 3
+    const uint32_t t1 = v[0] - v[step];    // at positions 1 and 2
+    const uint32_t e0 = t0 + v[2 * step];  // with u 2 and 6
+    const uint32_t e3 = t0 - v[2 * step];
+    const uint32_t e1 = t1 + v[3 * step];
+    const uint32_t e2 = t1 - v[3 * step];
+    const uint32_t o0 = v[4 * step];
+    const uint32_t o1 = v[5 * step];
+    const uint32_t o2 = v[6 * step];
+    const uint32_t o3 = v[7 * step];
+    v[0] = e0 + o0;
+    v[7 * step] = e0 - o0;
+    v[step] = e1 + o1;
+    v[6 * step] = e1 - o1;
+    v[2 * step] = e2 + o2;
+    v[5 * step] = e2 - o2;
+    v[3 * step] = e3 + o3;
+    v[4 * step] = e3 - o3;
+}
+
+// The general block through the slots: every coefficient into the slots of its
+// representatives, the butterflies along x and then y, then the corrections of the columns
+// whose weights the representatives do not give exactly.
+inline void SumThroughSlots(const IdctTables* tables, const int32_t* coef, uint64_t mask,
+                            uint32_t (&sums)[64]) {
+    uint32_t slots[8][8] = {};
+    AddSlotGroupsOf<0>(tables, coef, mask, slots);
+    AddSlotGroupsOf<1>(tables, coef, mask, slots);
+    AddSlotGroupsOf<2>(tables, coef, mask, slots);
+    AddSlotGroupsOf<3>(tables, coef, mask, slots);
+    // The rows of slots along y that no coefficient reached stay zero, as their butterflies
+    // would leave them: v 0, v 4, v 2 and 6, the odd v.
+    constexpr uint64_t kRowsOfV[4] = {0xFFull, 0xFFull << 32, 0x00FF000000FF0000ull,
+                                      0xFF00FF00FF00FF00ull};
+    for (int g = 0; g < 4; ++g) {
+        if ((mask & kRowsOfV[g]) == 0) continue;
+        for (int y = kGroupStart[g]; y < kGroupStart[g] + kGroupCount[g]; ++y) {
+            ExpandSlots(slots[y], 1);
+        }
+    }
+    for (int x = 0; x < 8; ++x) ExpandSlots(&slots[0][x], 8);
+    std::memcpy(sums, slots, sizeof(sums));
+    for (uint64_t rest = mask & tables->corrected; rest != 0; rest &= rest - 1) {
+        const int i = __builtin_ctzll(rest);
+        const uint32_t c = static_cast<uint32_t>(coef[i]);
+        for (int k = tables->correction_start[i]; k < tables->correction_start[i + 1]; ++k) {
+            sums[tables->correction_sample[k]] +=
+                c * static_cast<uint32_t>(tables->correction_difference[k]);
+        }
     }
 }
 
@@ -144,65 +291,11 @@ void InverseDctPortable(const IdctTables* tables, const int32_t* coef, uint64_t 
         return;
     }
     uint32_t sums[64];
-    if (tables->symmetric) {
-        // Clean columns into the top-left quadrant, by parity class: index 1 for odd u, 2 for
-        // odd v. A class starts from its first column's products; an empty one reads zeros.
-        static constexpr uint32_t kZeros[16] = {};
-        constexpr uint64_t kClasses[4] = {0x0055005500550055ull, 0x00AA00AA00AA00AAull,
-                                          0x5500550055005500ull, 0xAA00AA00AA00AA00ull};
-        uint32_t sums_of[4][16];
-        const uint32_t* parity[4];
-        const uint64_t clean = mask & ~kAsymmetricColumns;
-        for (int k = 0; k < 4; ++k) {
-            uint64_t members = clean & kClasses[k];
-            if (members == 0) {
-                parity[k] = kZeros;
-                continue;
-            }
-            uint32_t* sum = sums_of[k];
-            parity[k] = sum;
-            int i = __builtin_ctzll(members);
-            members &= members - 1;
-            uint32_t c = static_cast<uint32_t>(coef[i]);
-            const int32_t* column = tables->quadrant_columns[i];
-            for (int q = 0; q < 16; ++q) sum[q] = c * static_cast<uint32_t>(column[q]);
-            while (members != 0) {
-                i = __builtin_ctzll(members);
-                members &= members - 1;
-                c = static_cast<uint32_t>(coef[i]);
-                column = tables->quadrant_columns[i];
-                for (int q = 0; q < 16; ++q) sum[q] += c * static_cast<uint32_t>(column[q]);
-            }
-        }
-        for (int y = 0; y < 4; ++y) {
-            for (int x = 0; x < 4; ++x) {
-                const int q = 4 * y + x;
-                const uint32_t a = parity[0][q] + parity[2][q];  // v even + v odd, u even
-                const uint32_t b = parity[1][q] + parity[3][q];  // the same for u odd
-                const uint32_t c = parity[0][q] - parity[2][q];
-                const uint32_t d = parity[1][q] - parity[3][q];
-                sums[8 * y + x] = a + b;
-                sums[8 * y + 7 - x] = a - b;
-                sums[8 * (7 - y) + x] = c + d;
-                sums[8 * (7 - y) + 7 - x] = c - d;
-            }
-        }
-        mask &= kAsymmetricColumns;
-    } else {
-        std::memset(sums, 0, sizeof(sums));
-    }
-    while (mask != 0) {
-        const int i = __builtin_ctzll(mask);
-        mask &= mask - 1;
-        const uint32_t c = static_cast<uint32_t>(coef[i]);
-        const int32_t* column = tables->columns[i];
-        for (int p = 0; p < 64; ++p) sums[p] += c * static_cast<uint32_t>(column[p]);
-    }
+    SumThroughSlots(tables, coef, mask, sums);
     for (int y = 0; y < 8; ++y) {
         for (int x = 0; x < 8; ++x) out[y * stride + x] = DivideBy40000(sums[8 * y + x]) + level;
     }
 }
-
 #if VARNEL_HAS_X86_KERNELS
 // Compiled for SSE2 whatever the baseline (the 32-bit builds have none), and run only where
 // the processor has it.

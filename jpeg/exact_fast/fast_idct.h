@@ -8,12 +8,18 @@
 // The table is almost symmetric: the weight of coefficient (u, v) at sample (7 - x, y) is
 // (-1)^u times its weight at (x, y), and at (x, 7 - y) it is (-1)^v times it, for every
 // coefficient except (4, 0), (0, 4) and (4, 4), whose entries of magnitude 5000 were
-// truncated to 4999 in some places only. So the kernels add the other ("clean")
+// truncated to 4999 in some places only. So the SIMD kernels add the other ("clean")
 // coefficients into the 16 samples of the top-left quadrant only, in four sums by the parity
 // of u and v, and make the 64 samples from them with additions and subtractions; the three
-// other columns are added in full. Every step is exact modulo 2^32. BuildIdctTables checks
-// the symmetry on the table it is given; where it does not hold, the kernels add every
-// column in full.
+// other columns are added in full. BuildIdctTables checks the symmetry on the table it is
+// given; where it does not hold, they add every column in full.
+//
+// The portable kernel, which runs on processors without SIMD, goes further: the even
+// frequencies have finer symmetries of the same kind (see kSlotStart), so a coefficient is
+// summed at 1, 2 or 4 positions along each axis instead of 8, and a butterfly of additions
+// along x and then along y makes the 64 samples. The entries that this does not give
+// exactly (the 100 truncated ones, for this table) are added afterwards as corrections, so
+// the kernel is exact for any table. Every step is exact modulo 2^32.
 #pragma once
 
 #include <cstddef>
@@ -39,12 +45,20 @@ struct IdctTables {
     // parity): their weights side by side for the 16 samples of the top-left quadrant (8y + x
     // with x, y < 4, listed as 4y + x); zero for the columns that lack the symmetry.
     alignas(32) int16_t quadrant_pairs[64][32];
-    // For each clean coefficient: its weights for the 16 samples of the top-left quadrant
-    // (listed as 4y + x); zero for the columns that lack the symmetry.
-    alignas(32) int32_t quadrant_columns[64][16];
     // Over all 64 samples: the weights of (4, 0) and (0, 4) side by side, then those of
     // (4, 4) beside zeros.
     alignas(32) int16_t edge_pairs[2][128];
+    // For each coefficient (u, v): its weights at its representative samples (see kSlotStart),
+    // kSlotCount[v] rows of kSlotCount[u]; zero elsewhere.
+    alignas(32) int32_t slot_weights[64][16];
+    // Where a column differs from what its representatives give: for column i, entries
+    // correction_start[i] to correction_start[i + 1] - 1 of the sample index and the difference
+    // (for this table, the 100 entries of (4, 0), (0, 4) and (4, 4) that were truncated to
+    // 4999 or -4999). `corrected` has a bit for every column with any.
+    uint64_t corrected;
+    uint16_t correction_start[65];
+    uint8_t correction_sample[4096];
+    int32_t correction_difference[4096];
     // The symmetry above holds for every clean column.
     bool symmetric;
     // The weights of a coefficient of the first row (v = 0) depend on x only, and those of a
@@ -69,6 +83,16 @@ inline constexpr uint64_t kPairEvenEven = 0x0011001100110011ull;
 inline constexpr uint64_t kPairOddEven = 0x0022002200220022ull;
 inline constexpr uint64_t kPairEvenOdd = 0x1100110011001100ull;
 inline constexpr uint64_t kPairOddOdd = 0x2200220022002200ull;
+
+// Along one axis, frequency u's weights at the eight positions follow from a few of them: for
+// odd u from positions 0 to 3 (position 7 - x carries -1 times x's weight); for u 2 and 6 from
+// 0 and 1 (7 - x the same as x, 3 - x the opposite); for u 4 from 0 alone (pattern + - - + + -
+// - +), for u 0 from 0 alone (all equal). The kernels sum each coefficient into the
+// "slots" of its representatives only, kSlotCount[u] along this axis, starting at
+// kSlotStart[u] of eight: u 0 in slot 0, u 4 in slot 1, u 2 and 6 in slots 2 and 3, the odd
+// ones in 4 to 7; a butterfly of additions then makes the eight positions from the slots.
+inline constexpr int kSlotStart[8] = {0, 4, 2, 4, 1, 4, 2, 4};
+inline constexpr int kSlotCount[8] = {1, 4, 2, 4, 1, 4, 2, 4};
 
 // Copies idct_matrix (which the decoder's construction has built) into the tables.
 void BuildIdctTables(IdctTables* tables);

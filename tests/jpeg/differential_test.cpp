@@ -536,8 +536,12 @@ TEST(Differential, EveryInverseDctKernelMatchesTheMatrixProduct) {
     EXPECT_TRUE(tables->symmetric);
     EXPECT_TRUE(tables->rows_repeat);
     EXPECT_TRUE(tables->columns_repeat);
+    // The butterflies of the portable kernel give every entry but the 100 truncated ones of
+    // (4, 0), (0, 4) and (4, 4); those are its corrections.
+    EXPECT_EQ(tables->corrected, varnel::kAsymmetricColumns);
+    EXPECT_EQ(tables->correction_start[64], 100);
     EXPECT_EQ(CompareIdctKernels(&decoder, tables.get(), 77), "");
-    // The same kernels adding every column in full.
+    // The SIMD kernels adding every column in full.
     tables->symmetric = false;
     EXPECT_EQ(CompareIdctKernels(&decoder, tables.get(), 78), "");
     varnel::DestroyDecoder(&decoder);
@@ -562,6 +566,8 @@ TEST(Differential, InverseDctKernelsFallBackWhenTheTableIsNotSymmetric) {
         varnel::idct_matrix[entry] += 1;
         varnel::BuildIdctTables(tables.get());
         EXPECT_FALSE(tables->symmetric) << entry;
+        // The portable kernel keeps its butterflies and corrects the one entry.
+        EXPECT_EQ(tables->correction_start[64], 101) << entry;
         EXPECT_EQ(CompareIdctKernels(&decoder, tables.get(), static_cast<uint32_t>(entry)), "")
             << entry;
         varnel::DestroyDecoder(&decoder);
