@@ -74,6 +74,8 @@ void BuildIdctTables(IdctTables* tables) {
     }
     tables->symmetric = HasMirrorSymmetry(tables);
     tables->corrected = 0;
+    tables->corrected_by_row = 0;
+    tables->corrected_by_column = 0;
     int corrections = 0;
     for (int i = 0; i < 64; ++i) {
         const int32_t* column = tables->columns[i];
@@ -85,19 +87,43 @@ void BuildIdctTables(IdctTables* tables) {
                 tables->slot_weights[i][kSlotCount[u] * y + x] = column[8 * y + x];
             }
         }
-        tables->correction_start[i] = static_cast<uint16_t>(corrections);
+        int32_t difference[64];
+        bool any = false;
         for (int y = 0; y < 8; ++y) {
             const Representative ry = RepresentativeOf(v, y);
             for (int x = 0; x < 8; ++x) {
                 const Representative rx = RepresentativeOf(u, x);
                 const int32_t given = rx.sign * ry.sign * column[8 * ry.position + rx.position];
-                if (column[8 * y + x] == given) continue;
-                tables->correction_sample[corrections] = static_cast<uint8_t>(8 * y + x);
-                tables->correction_difference[corrections] = column[8 * y + x] - given;
-                ++corrections;
-                tables->corrected |= uint64_t{1} << i;
+                difference[8 * y + x] = column[8 * y + x] - given;
+                any = any || difference[8 * y + x] != 0;
             }
         }
+        bool same_rows = any;
+        bool same_columns = any;
+        for (int y = 0; y < 8; ++y) {
+            for (int x = 0; x < 8; ++x) {
+                same_rows = same_rows && difference[8 * y + x] == difference[x];
+                same_columns = same_columns && difference[8 * y + x] == difference[8 * y];
+            }
+        }
+        for (int k = 0; k < 8; ++k) {
+            tables->row_difference[i][k] = same_rows ? difference[k] : 0;
+            tables->column_difference[i][k] = same_columns && !same_rows ? difference[8 * k] : 0;
+        }
+        if (same_rows) {
+            tables->corrected_by_row |= uint64_t{1} << i;
+        } else if (same_columns) {
+            tables->corrected_by_column |= uint64_t{1} << i;
+        }
+        tables->correction_start[i] = static_cast<uint16_t>(corrections);
+        if (!any || same_rows || same_columns) continue;
+        for (int p = 0; p < 64; ++p) {
+            if (difference[p] == 0) continue;
+            tables->correction_sample[corrections] = static_cast<uint8_t>(p);
+            tables->correction_difference[corrections] = difference[p];
+            ++corrections;
+        }
+        tables->corrected |= uint64_t{1} << i;
     }
     tables->correction_start[64] = static_cast<uint16_t>(corrections);
     for (int i = 0; i < 64; ++i) {
@@ -236,7 +262,29 @@ inline void SumThroughSlots(const IdctTables* tables, const int32_t* coef, uint6
             ExpandSlots(slots[y], 1);
         }
     }
+    // A difference shared by every row goes into the slots of v 0, which the butterflies
+    // along y add to every row unchanged.
+    for (uint64_t rest = mask & tables->corrected_by_row; rest != 0; rest &= rest - 1) {
+        const int i = __builtin_ctzll(rest);
+        const uint32_t c = static_cast<uint32_t>(coef[i]);
+        for (int x = 0; x < 8; ++x) {
+            slots[0][x] += c * static_cast<uint32_t>(tables->row_difference[i][x]);
+        }
+    }
     for (int x = 0; x < 8; ++x) ExpandSlots(&slots[0][x], 8);
+    if ((mask & tables->corrected_by_column) != 0) {
+        uint32_t by_row[8] = {};
+        for (uint64_t rest = mask & tables->corrected_by_column; rest != 0; rest &= rest - 1) {
+            const int i = __builtin_ctzll(rest);
+            const uint32_t c = static_cast<uint32_t>(coef[i]);
+            for (int y = 0; y < 8; ++y) {
+                by_row[y] += c * static_cast<uint32_t>(tables->column_difference[i][y]);
+            }
+        }
+        for (int y = 0; y < 8; ++y) {
+            for (int x = 0; x < 8; ++x) slots[y][x] += by_row[y];
+        }
+    }
     std::memcpy(sums, slots, sizeof(sums));
     for (uint64_t rest = mask & tables->corrected; rest != 0; rest &= rest - 1) {
         const int i = __builtin_ctzll(rest);

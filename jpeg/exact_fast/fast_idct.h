@@ -18,8 +18,9 @@
 // frequencies have finer symmetries of the same kind (see kSlotStart), so a coefficient is
 // summed at 1, 2 or 4 positions along each axis instead of 8, and a butterfly of additions
 // along x and then along y makes the 64 samples. The entries that this does not give
-// exactly (the 100 truncated ones, for this table) are added afterwards as corrections, so
-// the kernel is exact for any table. Every step is exact modulo 2^32.
+// exactly (the 100 truncated ones, for this table) are added as corrections, whole rows or
+// columns of them at once where they have that shape, so the kernel is exact for any table.
+// Every step is exact modulo 2^32.
 #pragma once
 
 #include <cstddef>
@@ -51,10 +52,19 @@ struct IdctTables {
     // For each coefficient (u, v): its weights at its representative samples (see kSlotStart),
     // kSlotCount[v] rows of kSlotCount[u]; zero elsewhere.
     alignas(32) int32_t slot_weights[64][16];
-    // Where a column differs from what its representatives give: for column i, entries
-    // correction_start[i] to correction_start[i + 1] - 1 of the sample index and the difference
-    // (for this table, the 100 entries of (4, 0), (0, 4) and (4, 4) that were truncated to
-    // 4999 or -4999). `corrected` has a bit for every column with any.
+    // Where a column differs from what its representatives give. A difference that is the
+    // same in every row (the 32 entries of (4, 0) that were truncated to 4999 or -4999) is
+    // kept as one row, row_difference[i], and added once into the slots of v 0 between the
+    // butterflies along x and along y, which spread it to every row; one that is the same in
+    // every column (those of (0, 4)) as one column, added to each sample of its row after
+    // the butterflies. `corrected_by_row` and `corrected_by_column` have a bit for each such
+    // column. Any other difference (the 36 of (4, 4)) is listed: for column i, entries
+    // correction_start[i] to correction_start[i + 1] - 1 of the sample index and the
+    // difference; `corrected` has a bit for every column with any.
+    uint64_t corrected_by_row;
+    uint64_t corrected_by_column;
+    alignas(32) int32_t row_difference[64][8];     // [i][x]
+    alignas(32) int32_t column_difference[64][8];  // [i][y]
     uint64_t corrected;
     uint16_t correction_start[65];
     uint8_t correction_sample[4096];

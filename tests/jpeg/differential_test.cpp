@@ -537,9 +537,12 @@ TEST(Differential, EveryInverseDctKernelMatchesTheMatrixProduct) {
     EXPECT_TRUE(tables->rows_repeat);
     EXPECT_TRUE(tables->columns_repeat);
     // The butterflies of the portable kernel give every entry but the 100 truncated ones of
-    // (4, 0), (0, 4) and (4, 4); those are its corrections.
-    EXPECT_EQ(tables->corrected, varnel::kAsymmetricColumns);
-    EXPECT_EQ(tables->correction_start[64], 100);
+    // (4, 0), (0, 4) and (4, 4); those are its corrections: one row of (4, 0), one column of
+    // (0, 4), and the 36 entries of (4, 4) one by one.
+    EXPECT_EQ(tables->corrected_by_row, uint64_t{1} << 4);
+    EXPECT_EQ(tables->corrected_by_column, uint64_t{1} << 32);
+    EXPECT_EQ(tables->corrected, uint64_t{1} << 36);
+    EXPECT_EQ(tables->correction_start[64], 36);
     EXPECT_EQ(CompareIdctKernels(&decoder, tables.get(), 77), "");
     // The SIMD kernels adding every column in full.
     tables->symmetric = false;
@@ -548,8 +551,9 @@ TEST(Differential, EveryInverseDctKernelMatchesTheMatrixProduct) {
 }
 
 // A table whose clean columns lose the symmetry (or the repetition along the first row or
-// column) in one entry is recognised as such, and the kernels still give InverseDCT's result
-// for it.
+// column) is recognised as such, and the kernels still give InverseDCT's result for it; the
+// portable kernel keeps its butterflies and corrects what they miss, as a row, a column or
+// entry by entry.
 TEST(Differential, InverseDctKernelsFallBackWhenTheTableIsNotSymmetric) {
     struct RestoreMatrix {
         ~RestoreMatrix() {
@@ -558,18 +562,50 @@ TEST(Differential, InverseDctKernelsFallBackWhenTheTableIsNotSymmetric) {
             varnel::DestroyDecoder(&decoder);
         }
     } restore;
+    // Entries 64 p + i (output p = 8y + x, coefficient i = 8v + u) raised by one.
+    auto every_row = [](int i, int x) {
+        std::vector<int> entries;
+        for (int y = 0; y < 8; ++y) entries.push_back(64 * (8 * y + x) + i);
+        return entries;
+    };
+    auto every_column = [](int i, int y) {
+        std::vector<int> entries;
+        for (int x = 0; x < 8; ++x) entries.push_back(64 * (8 * y + x) + i);
+        return entries;
+    };
+    struct Case {
+        const char* name;
+        std::vector<int> entries;
+        uint64_t by_row;
+        uint64_t by_column;
+        int listed;
+        bool symmetric = false;  // the SIMD kernels' symmetry, of the clean columns only
+    };
+    constexpr uint64_t k40 = uint64_t{1} << 4;
+    constexpr uint64_t k04 = uint64_t{1} << 32;
+    const Case cases[] = {
+        {"(1, 0) at (7, 0)", {64 * 7 + 1}, k40, k04, 37},
+        {"(1, 1) at (7, 7)", {64 * 63 + 9}, k40, k04, 37},
+        {"(2, 3) at (0, 7)", {64 * 56 + 8 * 3 + 2}, k40, k04, 37},
+        {"(0, 3) at (5, 2)", {64 * 21 + 24}, k40, k04, 37},
+        {"(2, 0) at x 3 of every row", every_row(2, 3), k40 | uint64_t{1} << 2, k04, 36},
+        {"(0, 3) at y 5 of every column", every_column(24, 5), k40, k04 | uint64_t{1} << 24, 36},
+        // (4, 0) no longer differs by the same row everywhere: its 33 entries are listed.
+        {"(4, 0) at (4, 0)", {64 * 4 + 4}, 0, k04, 69, true},
+    };
     auto tables = std::make_unique<varnel::IdctTables>();
-    // Entries of the coefficients (1, 0), (1, 1), (2, 3) and (0, 3).
-    for (const int entry : {64 * 7 + 1, 64 * 63 + 9, 64 * 56 + 8 * 3 + 2, 64 * 21 + 24}) {
+    for (const Case& c : cases) {
         varnel::JpegDecoder decoder;
         varnel::ConstructDecoder(&decoder);
-        varnel::idct_matrix[entry] += 1;
+        for (const int entry : c.entries) varnel::idct_matrix[entry] += 1;
         varnel::BuildIdctTables(tables.get());
-        EXPECT_FALSE(tables->symmetric) << entry;
-        // The portable kernel keeps its butterflies and corrects the one entry.
-        EXPECT_EQ(tables->correction_start[64], 101) << entry;
-        EXPECT_EQ(CompareIdctKernels(&decoder, tables.get(), static_cast<uint32_t>(entry)), "")
-            << entry;
+        EXPECT_EQ(tables->symmetric, c.symmetric) << c.name;
+        EXPECT_EQ(tables->corrected_by_row, c.by_row) << c.name;
+        EXPECT_EQ(tables->corrected_by_column, c.by_column) << c.name;
+        EXPECT_EQ(tables->correction_start[64], c.listed) << c.name;
+        EXPECT_EQ(CompareIdctKernels(&decoder, tables.get(), static_cast<uint32_t>(c.entries[0])),
+                  "")
+            << c.name;
         varnel::DestroyDecoder(&decoder);
     }
 }
