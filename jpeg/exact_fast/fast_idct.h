@@ -134,16 +134,24 @@ void InverseDctAvx2(const IdctTables* tables, const int32_t* coef, uint64_t mask
 inline constexpr double kInverse40000 = (1.0 / 40000.0) * (1.0 + 0x1p-36);
 
 // sum / 40000 truncated toward zero for every 32-bit sum (given as its bits), in integer
-// arithmetic: the magnitude a (up to 2^31) is divided as floor(a m / 2^47) with
-// m = ceil(2^47 / 40000) = 3518437209. m exceeds 2^47 / 40000 by less than 0.12, so a m / 2^47
-// exceeds a / 40000 by less than 2^31 x 0.12 / 2^47 < 2e-6, while a / 40000 lies at least
-// 1/40000 below the next integer unless it is one: the floor is floor(a / 40000). The product
-// fits 64 bits; a 32-bit processor forms it with one widening multiplication.
+// arithmetic, in one of two exact forms. Where SSE2 is the baseline, the magnitude a (up to
+// 2^31) is divided as floor(a m / 2^47) with m = ceil(2^47 / 40000) = 3518437209: m exceeds
+// 2^47 / 40000 by less than 0.12, so a m / 2^47 exceeds a / 40000 by less than
+// 2^31 x 0.12 / 2^47 < 2e-6, while a / 40000 lies at least 1/40000 below the next integer
+// unless it is one, so the floor is floor(a / 40000). Compilers turn a row of these into
+// SSE2's unsigned widening multiplications, four at a time (SSE2 has no signed one).
+// Elsewhere the language's own division, which the compiler makes one signed widening
+// multiplication, a shift and the sign's correction: three instructions a sample fewer on
+// 32-bit ARM.
 inline int32_t DivideBy40000(uint32_t sum) {
+#if defined(__SSE2__)
     const uint32_t sign = 0u - (sum >> 31);  // all ones for a negative sum
     const uint32_t magnitude = (sum ^ sign) - sign;
     const auto quotient = static_cast<uint32_t>((uint64_t{magnitude} * 3518437209u) >> 47);
     return static_cast<int32_t>((quotient ^ sign) - sign);
+#else
+    return static_cast<int32_t>(sum) / 40000;
+#endif
 }
 
 }  // namespace varnel
