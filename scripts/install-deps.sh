@@ -47,5 +47,17 @@ fi
 
 echo "Installing: ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
-$SUDO apt-get update -qq
+# A mirror in the middle of a sync serves index files of the wrong size for a few minutes;
+# try again before giving up, then install from whatever indexes did arrive.
+for attempt in 1 2 3 4; do
+    if $SUDO apt-get update -qq; then
+        break
+    fi
+    if [ "$attempt" -eq 4 ]; then
+        echo "apt-get update kept failing; installing from the indexes it did fetch" >&2
+        break
+    fi
+    echo "apt-get update failed (attempt $attempt); retrying in $((attempt * 20)) s" >&2
+    sleep $((attempt * 20))
+done
 $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
