@@ -48,16 +48,67 @@ fi
 echo "Installing: ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
 # A mirror in the middle of a sync serves index files of the wrong size for a few minutes;
-# try again before giving up, then install from whatever indexes did arrive.
+# try again before giving up.
+update_log=$(mktemp)
+preferences=$(mktemp -d)
+trap 'rm -rf "$update_log" "$preferences"' EXIT
+update_ok=0
 for attempt in 1 2 3 4; do
-    if $SUDO apt-get update -qq; then
+    if $SUDO apt-get update -qq 2>"$update_log"; then
+        update_ok=1
         break
     fi
+    cat "$update_log" >&2
     if [ "$attempt" -eq 4 ]; then
-        echo "apt-get update kept failing; installing from the indexes it did fetch" >&2
         break
     fi
     echo "apt-get update failed (attempt $attempt); retrying in $((attempt * 20)) s" >&2
     sleep $((attempt * 20))
 done
-$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+
+apt_options=()
+install=("${missing[@]}")
+if [ "$update_ok" -eq 0 ]; then
+    # Some of a suite's indexes did not arrive (usually one architecture's). A package that
+    # must have one version on every architecture (Multi-Arch: same) then has a newer amd64
+    # candidate in that suite than anything i386 or armhf can match, and apt gives up. So
+    # the suite is set aside for this install: every architecture installs from the suites
+    # whose indexes all arrived, and the versions agree again.
+    mapfile -t stale < <(grep -o 'dists/[^/]*/' "$update_log" | cut -d/ -f2 | sort -u)
+    if [ ${#stale[@]} -eq 0 ]; then
+        echo "apt-get update kept failing" >&2
+        exit 1
+    fi
+    cp -p /etc/apt/preferences.d/* "$preferences/" 2>/dev/null || true
+    for suite in "${stale[@]}"; do
+        echo "Indexes of $suite did not arrive; installing without $suite" >&2
+        printf 'Package: *\nPin: release n=%s\nPin-Priority: -1\n' "$suite" \
+            >"$preferences/varnel-without-$suite.pref"
+    done
+    apt_options=(-o "Dir::Etc::PreferencesParts=$preferences" --allow-downgrades)
+    # A Multi-Arch: same package already installed at a version that only the set-aside
+    # suite had cannot get a foreign twin; it is asked for at the twin's version instead.
+    native=$(dpkg --print-architecture)
+    mapfile -t shared < <(dpkg-query -W -f='${Package} ${Architecture} ${Version} ${Multi-Arch}\n' |
+        awk -v native="$native" '$2 == native && $4 == "same" {print $1, $3}')
+    declare -A installed_version=()
+    for entry in "${shared[@]}"; do
+        installed_version[${entry% *}]=${entry#* }
+    done
+    names=("${!installed_version[@]}")
+    declare -A aligned=()
+    for arch in i386 armhf; do
+        while read -r name candidate; do
+            [ -n "${aligned[$name]:-}" ] && continue
+            [ -n "${installed_version[$name]:-}" ] || continue
+            if dpkg --compare-versions "${installed_version[$name]}" gt "$candidate"; then
+                echo "Installing $name at $candidate, the version $arch has" >&2
+                aligned[$name]=$candidate
+                install+=("$name=$candidate")
+            fi
+        done < <(apt-cache "${apt_options[@]:0:2}" policy "${names[@]/%/:$arch}" 2>/dev/null |
+            awk '/^[^ ]/ {name = $0; sub(/:[a-z0-9]*:$/, "", name)}
+                 /^  Candidate:/ && $2 != "(none)" {print name, $2}')
+    done
+fi
+$SUDO apt-get install -y -qq --no-install-recommends "${apt_options[@]}" "${install[@]}" >/dev/null
