@@ -23,12 +23,24 @@ PackageTests build/dev
 
 # The cross builds: Windows x64 and x86 under Wine, Linux on 32-bit ARM under qemu. Each
 # compares its bitmaps with the dev build's.
+# 32-bit Wine needs a kernel that runs 32-bit x86 programs; where it has none, the Windows x86
+# build and its packages are still made, and the summary at the end says that they did not run.
 status=0
+windows_builds=(build/mingw build/mingw32)
+not_run=""
 for preset in mingw mingw32 armhf; do
     echo "=== $preset"
+    if [ "$preset" = mingw32 ] && ! ./scripts/wine-run.sh --check win32; then
+        echo "=== $preset: built only"
+        windows_builds=(build/mingw)
+        not_run="the Windows x86 tests (this machine's kernel does not run 32-bit x86 programs)"
+        { cmake --preset "$preset" && cmake --build --preset "$preset" &&
+            cmake --build build/mingw32 --target package; } || status=1
+        continue
+    fi
     cmake --workflow --preset "$preset" || status=1
 done
-for build in build/mingw build/mingw32; do
+for build in "${windows_builds[@]}"; do
     PackageTests "$build" || status=1
 done
 ./scripts/wine-run.sh --stop
@@ -44,5 +56,8 @@ if cmake --preset fuzz && cmake --build --preset fuzz --target "${fuzz_targets[@
     FUZZ_SEED="${FUZZ_SEED:-1}" ./scripts/run-fuzzers.sh "${FUZZ_SECONDS:-20}" build/fuzz build/fuzz-work || status=1
 else
     status=1
+fi
+if [ -n "$not_run" ]; then
+    echo "=== not run here: $not_run"
 fi
 exit "$status"

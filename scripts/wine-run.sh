@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs a Windows program under Wine, headless, in one of the project's own Wine prefixes.
 #
-#   scripts/wine-run.sh [--init [win64 | win32] | --stop] [PROGRAM [ARGS...]]
+#   scripts/wine-run.sh [--init [win64 | win32] | --check [win64 | win32] | --stop]
+#                       [PROGRAM [ARGS...]]
 #
 # 64-bit programs run in a 64-bit prefix and 32-bit (x86) programs in a 32-bit prefix with
 # 32-bit Wine (Debian's wine32 from the i386 architecture); which one a program needs is read
@@ -19,7 +20,10 @@
 # into status 0 therefore still fails. Other programs keep their own exit status.
 #
 # --init only creates a prefix (the 64-bit one unless win32 is named) and starts its server;
-# --stop ends the servers of both prefixes and the Wine processes that they keep. Used as
+# --stop ends the servers of both prefixes and the Wine processes that they keep. --check tells,
+# by its status, whether this machine runs Wine of that architecture at all: 32-bit Wine needs
+# a kernel that runs 32-bit x86 programs, and some kernels are built or booted without that
+# (IA32 emulation off); on such a machine --init win32 says so and makes no prefix. Used as
 # CMAKE_CROSSCOMPILING_EMULATOR.
 set -uo pipefail
 
@@ -39,9 +43,11 @@ PeArch() {
     if [ "$machine" = "014c" ]; then echo win32; else echo win64; fi
 }
 
-# Sets the loader, server and prefix of ARCH (win64 or win32).
+# Sets the loader, server and prefix of ARCH (win64 or win32), and runs to 0 when this machine
+# cannot run that Wine.
 UseArch() {
     arch="$1"
+    runs=1
     if [ "$arch" = win32 ]; then
         prefix="$prefix32"
         # Debian's wine32 (i386) installs the 32-bit loader and server here.
@@ -51,6 +57,12 @@ UseArch() {
         if [ ! -x "$loader" ]; then
             echo "wine-run: no 32-bit Wine found (scripts/install-deps.sh installs wine32:i386)" >&2
             exit 2
+        fi
+        # The loader is an i386 program: a kernel without 32-bit x86 support refuses it with
+        # "Exec format error" (status 126) before Wine starts.
+        "$loader" --version >/dev/null 2>&1
+        if [ $? -eq 126 ]; then
+            runs=0
         fi
         return
     fi
@@ -75,6 +87,11 @@ UseArch() {
             exit 2
         }
     fi
+}
+
+ReportCannotRun() {
+    echo "wine-run: this machine's kernel does not run 32-bit x86 programs (IA32 emulation is" \
+        "off), so 32-bit Wine cannot start here" >&2
 }
 
 export WINEDEBUG="${WINE_RUN_DEBUG:--all}"
@@ -122,29 +139,42 @@ if [ "${1:-}" = "--stop" ]; then
         fi
         UseArch "$stop_arch"
         ExportArch
-        if [ -d "$prefix" ]; then
+        if [ "$runs" -eq 1 ] && [ -d "$prefix" ]; then
             "$server" -k >/dev/null 2>&1 || true
         fi
     done
     exit 0
 fi
-if [ "${1:-}" = "--init" ]; then
+if [ "${1:-}" = "--init" ] || [ "${1:-}" = "--check" ]; then
     case "${2:-win64}" in
     win64 | win32) UseArch "${2:-win64}" ;;
     *)
-        echo "usage: wine-run.sh --init [win64 | win32]" >&2
+        echo "usage: wine-run.sh $1 [win64 | win32]" >&2
         exit 2
         ;;
     esac
-    ExportArch
-    CreatePrefix
+    if [ "$runs" -eq 0 ]; then
+        ReportCannotRun
+    fi
+    if [ "$1" = "--check" ]; then
+        exit $((1 - runs))
+    fi
+    if [ "$runs" -eq 1 ]; then
+        ExportArch
+        CreatePrefix
+    fi
     exit 0
 fi
 if [ $# -eq 0 ]; then
-    echo "usage: wine-run.sh [--init [win64 | win32] | --stop] [PROGRAM [ARGS...]]" >&2
+    echo "usage: wine-run.sh [--init [win64 | win32] | --check [win64 | win32] | --stop]" \
+        "[PROGRAM [ARGS...]]" >&2
     exit 2
 fi
 UseArch "$(PeArch "$1")"
+if [ "$runs" -eq 0 ]; then
+    ReportCannotRun
+    exit 2
+fi
 ExportArch
 CreatePrefix
 
