@@ -3,6 +3,9 @@
 // reference. SelectColorKernels picks this variant or the AVX2 one (fast_color_avx2.cpp).
 #include "fast_color.h"
 
+#include <bit>
+#include <cstring>
+
 #include "jpeg_decoder.h"
 
 namespace varnel {
@@ -77,6 +80,32 @@ inline uint8_t Clamp(int32_t value) {
     return static_cast<uint8_t>(value < 0 ? 0 : value > 255 ? 255 : value);
 }
 
+// Four grey pixels' twelve bytes stored as three 32-bit words: a quarter of the stores that
+// bound the row without SIMD. The words are put together in the processor's byte order, so that
+// memory holds the bytes a, a, a, b, b, b, ..., and copied with memcpy, so that the row needs no
+// alignment. (The colour rows gain nothing from this: the compiler vectorises their plain loops
+// where it can, and this form stops it.)
+static_assert(std::endian::native == std::endian::little ||
+              std::endian::native == std::endian::big);
+
+constexpr uint32_t Word(uint32_t first, uint32_t second, uint32_t third, uint32_t fourth) {
+    if constexpr (std::endian::native == std::endian::little) {
+        return first | second << 8 | third << 16 | fourth << 24;
+    } else {
+        return first << 24 | second << 16 | third << 8 | fourth;
+    }
+}
+
+inline void StoreWord(uint32_t word, uint8_t* at) {
+    std::memcpy(at, &word, sizeof word);
+}
+
+inline void StoreFourGreyPixels(uint32_t a, uint32_t b, uint32_t c, uint32_t d, uint8_t* bgr) {
+    StoreWord(Word(a, a, a, b), bgr);
+    StoreWord(Word(b, b, c, c), bgr + 4);
+    StoreWord(Word(c, d, d, d), bgr + 8);
+}
+
 }  // namespace
 
 void ChromaTermsPortable(const int32_t* cb, const int32_t* cr, int32_t n, int32_t* red,
@@ -113,7 +142,13 @@ void ColorRowHalfPortable(const int32_t* luma, const int32_t* red, const int32_t
 }
 
 void GreyRowPortable(const int32_t* luma, int32_t width, uint8_t* bgr) {
-    for (int32_t x = 0; x < width; ++x) {
+    int32_t x = 0;
+    for (; x + 4 <= width; x += 4) {
+        const uint32_t a = Clamp(luma[x]), b = Clamp(luma[x + 1]);
+        const uint32_t c = Clamp(luma[x + 2]), d = Clamp(luma[x + 3]);
+        StoreFourGreyPixels(a, b, c, d, bgr + 3 * x);
+    }
+    for (; x < width; ++x) {
         const uint8_t value = Clamp(luma[x]);
         bgr[3 * x] = value;
         bgr[3 * x + 1] = value;
