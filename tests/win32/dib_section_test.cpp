@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstddef>
 #include <cstring>
 #include <vector>
 
@@ -96,6 +98,32 @@ TEST(DibSectionTest, RowStridesForSmallWidths) {
         std::memset(bits, 0xFF, static_cast<size_t>(kStrides[width - 1]) * 2);
         DeleteObject(bitmap);
     }
+}
+
+// The bitmap of a large photograph (32 MiB and more) is mapped by the layer on its own rather
+// than taken from the heap: it must start zeroed and hold every byte of stride x height as a
+// small one does.
+TEST(DibSectionTest, LargeBitmapsAreZeroedAndWholeToTheirLastByte) {
+    const int bitmaps = Win32LayerLiveHandleCount(WIN32LAYER_KIND_BITMAP);
+    // 9,004-byte rows: 34,215,200 bytes, not a whole number of pages.
+    const LONG width = 3001, height = 3800;
+    const size_t stride = 9004, size = stride * height;
+    void* bits = nullptr;
+    HBITMAP bitmap = Create(Header(width, height, 24), &bits);
+    ASSERT_NE(bitmap, nullptr);
+    ASSERT_NE(bits, nullptr);
+    auto* bytes = static_cast<unsigned char*>(bits);
+    EXPECT_EQ(std::count(bytes, bytes + size, 0), static_cast<std::ptrdiff_t>(size));
+    std::memset(bytes, 0x5A, size);
+    bytes[0] = 0x11;                                    // blue of the bottom-left pixel
+    bytes[size - stride + 3 * (width - 1) + 2] = 0x33;  // red of the top-right pixel
+    std::vector<uint32_t> pixels(static_cast<size_t>(width) * height);
+    int read_width = 0, read_height = 0;
+    ASSERT_TRUE(Win32LayerReadBitmap(bitmap, &read_width, &read_height, pixels.data()));
+    EXPECT_EQ(pixels[static_cast<size_t>(width) - 1], 0x335A5Au);             // top row first
+    EXPECT_EQ(pixels[static_cast<size_t>(width) * (height - 1)], 0x5A5A11u);  // bottom-left
+    EXPECT_TRUE(DeleteObject(bitmap));
+    EXPECT_EQ(Win32LayerLiveHandleCount(WIN32LAYER_KIND_BITMAP), bitmaps);
 }
 
 TEST(DibSectionTest, TopDownKeepsTheFirstRowInMemoryOnTop) {

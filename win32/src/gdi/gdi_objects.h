@@ -20,6 +20,7 @@ struct Bitmap {
     RGBQUAD colors[256] = {};
     BITMAPINFOHEADER header = {};  // a DIB section's header, reported by GetObject
     uint8_t* bits = nullptr;       // owned, stride x height bytes
+    size_t mapped_bytes = 0;       // bits is a mapping of this many bytes, else from calloc
     HDC selected_into = nullptr;   // the memory DC it is selected into, if any
     bool delete_pending = false;   // DeleteObject while selected: deleted when deselected
 };
