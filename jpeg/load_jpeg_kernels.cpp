@@ -131,7 +131,7 @@ HBITMAP LoadJpegReference(HWND window, const WCHAR* path, POINT* size) {
 // The fast path: the header parse and the decode gate of the reference, then the bitmap is
 // created and the scan streams its rows straight into its bits. Peak memory is the file
 // image, the bitmap and the scan's work areas of one MCU row.
-HBITMAP LoadJpegFast(HWND window, const WCHAR* path, POINT* size) {
+HBITMAP LoadJpegFast(HWND window, const WCHAR* path, POINT* size, const FastKernels& kernels) {
     int32_t length = 0;
     BYTE* image = ReadFileImage(path, &length, false);
     if (image == nullptr) return nullptr;
@@ -153,7 +153,7 @@ HBITMAP LoadJpegFast(HWND window, const WCHAR* path, POINT* size) {
     HBITMAP bitmap = CreateBitmapForWindow(window, width, height, &bits);
     bool decoded = false;
     if (bitmap != nullptr && bits != nullptr) {
-        decoded = DecodeScanToRows(&decoder, static_cast<uint8_t*>(bits), stride);
+        decoded = DecodeScanToRows(&decoder, static_cast<uint8_t*>(bits), stride, kernels);
     }
     DestroyDecoder(&decoder);
     LocalFree(image);
@@ -171,8 +171,13 @@ HBITMAP LoadJpegFast(HWND window, const WCHAR* path, POINT* size) {
 }  // namespace
 
 HBITMAP LoadJpegWithKernels(HWND window, const WCHAR* path, POINT* size, Kernels kernels) {
-    return kernels == Kernels::Reference ? LoadJpegReference(window, path, size)
-                                         : LoadJpegFast(window, path, size);
+    return kernels == Kernels::Reference
+               ? LoadJpegReference(window, path, size)
+               : LoadJpegFast(window, path, size, KernelsOf(BestKernelSet()));
+}
+
+HBITMAP LoadJpegWithKernelSet(HWND window, const WCHAR* path, POINT* size, KernelSet set) {
+    return LoadJpegFast(window, path, size, KernelsOf(set));
 }
 
 }  // namespace varnel

@@ -6,10 +6,17 @@
 
 #include <windows.h>
 
+#include "fast_kernels.h"
+
 namespace varnel {
 
 enum class Kernels { Reference, Fast };
 
+// Kernels::Fast runs the best kernel set of the build and the processor (BestKernelSet).
 HBITMAP LoadJpegWithKernels(HWND window, const WCHAR* path, POINT* size, Kernels kernels);
+
+// The fast kernels with a given set, one that KernelSetRuns allows: what LoadJpeg gives on a
+// processor whose best set that is (the benchmark's --kernels, the differential tests).
+HBITMAP LoadJpegWithKernelSet(HWND window, const WCHAR* path, POINT* size, KernelSet set);
 
 }  // namespace varnel

@@ -21,9 +21,11 @@
 //                     [CORPUS_DIR]
 // (default build/bench-corpus, 3 repetitions). --files keeps the files whose name contains
 // TEXT, --decoders the decoders whose name contains TEXT, or those of a comma-separated list of
-// whole names ("varnel,turbo"), for a profiler run of one decoder. Ratios to a decoder left out
-// print as nan. --kernels portable, sse2 or avx2 runs the decoder-only varnel column with that
-// kernel set, where the build and the processor have it.
+// whole names ("varnel,turbo"), for a profiler run of one decoder; the figures of a decoder left
+// out, and the ratios to it, print as "-". --kernels portable, sse2 or avx2 runs varnel's columns
+// of both timed tables with that kernel set, where the build and the processor have it: what
+// LoadJpeg gives on a processor whose best set that is (sse2: older x86 and the 32-bit Windows
+// build).
 #include <sys/wait.h>
 #include <turbojpeg.h>
 #include <unistd.h>
@@ -81,7 +83,7 @@ double Seconds(clockid_t clock) {
 
 // --- Decoders from the file image in memory (the decoder-only table) ---
 
-// The kernel set of the decoder-only varnel column (--kernels); LoadJpeg runs the best.
+// The kernel set of varnel's columns (--kernels); by default the one LoadJpeg runs here.
 varnel::KernelSet g_kernel_set = varnel::BestKernelSet();
 
 // varnel's two paths as LoadJpeg runs them, from the file image in memory to BGR rows.
@@ -148,8 +150,8 @@ bool DecodeStb(const Bytes& file, Bytes* out) {
 bool LoadVarnel(const std::string& path) {
     const std::u16string wide(path.begin(), path.end());
     POINT size{};
-    HBITMAP bitmap = varnel::LoadJpegWithKernels(
-        nullptr, reinterpret_cast<const WCHAR*>(wide.c_str()), &size, varnel::Kernels::Fast);
+    HBITMAP bitmap = varnel::LoadJpegWithKernelSet(
+        nullptr, reinterpret_cast<const WCHAR*>(wide.c_str()), &size, g_kernel_set);
     if (bitmap == nullptr) return false;
     DeleteObject(bitmap);
     return true;
@@ -406,6 +408,26 @@ struct FileRun {
     std::vector<double> decode_seconds[kDecoderCount];  // thread CPU, in memory
 };
 
+// "12.3 (0.98x)" in a column of 18, or "-" where the decoder or the one of the ratio was left out.
+void PrintRate(double rate, double ratio) {
+    if (std::isnan(rate)) {
+        std::printf(" %18s", "-");
+    } else if (std::isnan(ratio)) {
+        std::printf(" %10.1f %7s", rate, "(-)");
+    } else {
+        std::printf(" %10.1f (%4.2fx)", rate, ratio);
+    }
+}
+
+// " 1.23x" right-aligned in a column of `width` characters, or "-".
+void PrintRatio(int width, double ratio) {
+    if (std::isnan(ratio)) {
+        std::printf(" %*s", width, "-");
+    } else {
+        std::printf(" %*.2fx", width - 1, ratio);
+    }
+}
+
 // One table: per file and as geometric means, the megapixels per second of each decoder's
 // median time with its ratio to turbo, and varnel's ratio to turbo without SIMD.
 void PrintTable(const std::vector<FileRun>& files, bool load) {
@@ -429,23 +451,27 @@ void PrintTable(const std::vector<FileRun>& files, bool load) {
             if (load ? kDecoders[d].load == nullptr : kDecoders[d].decode == nullptr) continue;
             log_sum[d] += std::log(rate(d));
             log_ratio_sum[d] += std::log(rate(d) / turbo);
-            std::printf(" %10.1f (%4.2fx)", rate(d), rate(d) / turbo);
+            PrintRate(rate(d), rate(d) / turbo);
         }
         const double nosimd = rate(kVarnel) / rate(kTurboNoSimd);
         log_nosimd_sum += std::log(nosimd);
         worst_ratio = std::fmin(worst_ratio, rate(kVarnel) / turbo);
         worst_nosimd = std::fmin(worst_nosimd, nosimd);
-        std::printf(" %12.2fx\n", nosimd);
+        PrintRatio(13, nosimd);
+        std::printf("\n");
     }
     const double n = static_cast<double>(files.size());
     std::printf("%-42s", "geometric mean");
     for (int d = 0; d < kDecoderCount; ++d) {
         if (load ? kDecoders[d].load == nullptr : kDecoders[d].decode == nullptr) continue;
-        std::printf(" %10.1f (%4.2fx)", std::exp(log_sum[d] / n), std::exp(log_ratio_sum[d] / n));
+        PrintRate(std::exp(log_sum[d] / n), std::exp(log_ratio_sum[d] / n));
     }
-    std::printf(" %12.2fx\n", std::exp(log_nosimd_sum / n));
-    std::printf("lowest ratio of varnel: %4.2fx to turbo, %4.2fx to turbo nosimd\n", worst_ratio,
-                worst_nosimd);
+    PrintRatio(13, std::exp(log_nosimd_sum / n));
+    std::printf("\nlowest ratio of varnel:");
+    PrintRatio(5, worst_ratio);
+    std::printf(" to turbo,");
+    PrintRatio(5, worst_nosimd);
+    std::printf(" to turbo nosimd\n");
 }
 
 }  // namespace
@@ -570,9 +596,9 @@ int main(int argc, char** argv) {
     StopWorker(&worker);
 
     std::printf(
-        "varnel kernels: %s (LoadJpeg), %s (decoder alone); %d interleaved repetitions, one "
+        "varnel kernels: %s (this processor's best: %s); %d interleaved repetitions, one "
         "thread; load average %s before, %s after; (x) = ratio to turbo\n\n",
-        varnel::KernelSetName(varnel::BestKernelSet()), varnel::KernelSetName(g_kernel_set), reps,
+        varnel::KernelSetName(g_kernel_set), varnel::KernelSetName(varnel::BestKernelSet()), reps,
         load_before.c_str(), LoadAverage().c_str());
     std::printf(
         "1. From the file's path to the picture, as a caller gets it (varnel: LoadJpeg's "

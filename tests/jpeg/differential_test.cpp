@@ -695,8 +695,9 @@ TEST(Differential, TheDispatcherOffersTheKernelSetsOfTheBuild) {
 #endif
 }
 
-// Through LoadJpegWithKernels: the DIB sections that the two paths return hold the same
-// header and bits, and a file that does not decode gives null on both, with the size untouched.
+// Through LoadJpegWithKernels and LoadJpegWithKernelSet: the DIB sections that the reference
+// and every kernel set of the fast path return hold the same header and bits, and a file that
+// does not decode gives null on all, with the size untouched.
 struct Loaded {
     bool ok = false;
     POINT size{-7, -7};
@@ -704,12 +705,15 @@ struct Loaded {
     Bytes bits;
 };
 
-Loaded LoadWith(const std::filesystem::path& path, varnel::Kernels kernels) {
+Loaded LoadWith(const std::filesystem::path& path, varnel::Kernels kernels,
+                varnel::KernelSet set = varnel::BestKernelSet()) {
     const std::string narrow = path.string();
     const std::u16string wide(narrow.begin(), narrow.end());
+    const auto* wide_path = reinterpret_cast<const WCHAR*>(wide.c_str());
     Loaded loaded;
-    HBITMAP bitmap = varnel::LoadJpegWithKernels(
-        nullptr, reinterpret_cast<const WCHAR*>(wide.c_str()), &loaded.size, kernels);
+    HBITMAP bitmap = kernels == varnel::Kernels::Reference
+                         ? varnel::LoadJpegWithKernels(nullptr, wide_path, &loaded.size, kernels)
+                         : varnel::LoadJpegWithKernelSet(nullptr, wide_path, &loaded.size, set);
     if (bitmap == nullptr) return loaded;
     loaded.ok = GetObject(bitmap, sizeof(loaded.info), &loaded.info) != 0;
     if (loaded.ok && loaded.info.bmBits != nullptr) {
@@ -733,14 +737,17 @@ TEST(Differential, LoadJpegWithEitherKernelsGivesTheSameBitmap) {
 
     for (const auto& path : paths) {
         const Loaded reference = LoadWith(path, varnel::Kernels::Reference);
-        const Loaded fast = LoadWith(path, varnel::Kernels::Fast);
-        EXPECT_EQ(reference.ok, fast.ok) << path;
-        EXPECT_EQ(reference.size.x, fast.size.x) << path;
-        EXPECT_EQ(reference.size.y, fast.size.y) << path;
-        EXPECT_EQ(reference.info.bmWidth, fast.info.bmWidth) << path;
-        EXPECT_EQ(reference.info.bmHeight, fast.info.bmHeight) << path;
-        EXPECT_EQ(reference.info.bmWidthBytes, fast.info.bmWidthBytes) << path;
-        EXPECT_EQ(reference.bits, fast.bits) << path;
+        for (const varnel::KernelSet set : differential::RunnableKernelSets()) {
+            const Loaded fast = LoadWith(path, varnel::Kernels::Fast, set);
+            const std::string where = path.string() + " " + varnel::KernelSetName(set);
+            EXPECT_EQ(reference.ok, fast.ok) << where;
+            EXPECT_EQ(reference.size.x, fast.size.x) << where;
+            EXPECT_EQ(reference.size.y, fast.size.y) << where;
+            EXPECT_EQ(reference.info.bmWidth, fast.info.bmWidth) << where;
+            EXPECT_EQ(reference.info.bmHeight, fast.info.bmHeight) << where;
+            EXPECT_EQ(reference.info.bmWidthBytes, fast.info.bmWidthBytes) << where;
+            EXPECT_EQ(reference.bits, fast.bits) << where;
+        }
     }
     EXPECT_FALSE(LoadWith(cut, varnel::Kernels::Fast).ok);
     EXPECT_EQ(LoadWith(cut, varnel::Kernels::Fast).size.x, -7);
