@@ -97,44 +97,51 @@ void BuildFastHuffman(FastHuffman* fast, const HuffmanTable* table) {
     // more bits than the lookahead. A string that starts with no code of up to kLookaheadBits
     // bits matches nothing (symbol 0 after the longest code's length) or needs the search.
     // The codes are painted from the last entry to the first, so that where a string starts
-    // with several, the first in entry order, which the search meets first, stays.
+    // with several, the first in entry order, which the search meets first, stays; each code
+    // paints its strings' combined entries at the same time, from its symbol and the bits after
+    // it.
     uint16_t unmatched = 0;  // an undefined table: symbol 0 after no bits
     if (defined) {
         unmatched = fast->max_length <= kLookaheadBits
                         ? static_cast<uint16_t>(fast->max_length << 8)
                         : kLongerCode;
     }
+    // Symbol 0 is the end of block (and, read with a DC table, a zero difference).
+    const FastHuffman::Combined unmatched_combined =
+        unmatched == kLongerCode
+            ? FastHuffman::Combined{0, 0, kSearchNeeded}
+            : FastHuffman::Combined{0, kEndOfBlockRun, static_cast<uint8_t>(unmatched >> 8)};
     for (uint16_t& entry : fast->lookup) entry = unmatched;
+    for (FastHuffman::Combined& entry : fast->combined) entry = unmatched_combined;
     for (int32_t k = defined ? table->count - 1 : -1; k >= 0; --k) {
         const int32_t length = table->sizes[k];
         const int32_t code = table->codes[k];
         // Codes past the end of their length (an oversubscribed table) match nothing.
         if (length < 1 || length > kLookaheadBits || code < 0 || code >= (1 << length)) continue;
         const int32_t spare = kLookaheadBits - length;
-        const auto entry = static_cast<uint16_t>(length << 8 | (table->values[k] & 0xFF));
-        for (int32_t j = 0; j < (1 << spare); ++j) fast->lookup[(code << spare) + j] = entry;
-    }
+        const int32_t first = code << spare;
+        const int32_t rs = table->values[k] & 0xFF;
+        const auto entry = static_cast<uint16_t>(length << 8 | rs);
+        for (int32_t j = 0; j < (1 << spare); ++j) fast->lookup[first + j] = entry;
 
-    for (uint32_t prefix = 0; prefix < (1u << kLookaheadBits); ++prefix) {
-        const uint32_t entry = fast->lookup[prefix];
-        const int32_t length = entry == kLongerCode ? 16 : static_cast<int32_t>(entry >> 8);
-        FastHuffman::Combined combined{0, 0, kSearchNeeded};
-        const int32_t rs = static_cast<int32_t>(entry & 0xFF);
         const int32_t size = rs & 15;
-        if (length > kLookaheadBits) {
-            // Left to the search.
-        } else if (rs == 0) {
-            combined = {0, kEndOfBlockRun, static_cast<uint8_t>(length)};
+        FastHuffman::Combined same{0, 0, kSearchNeeded};  // for every string of this code
+        if (rs == 0) {
+            same = {0, kEndOfBlockRun, static_cast<uint8_t>(length)};
         } else if (rs == 0xF0) {
-            combined = {0, 15, static_cast<uint8_t>(length)};
-        } else if (size != 0 && length + size <= kLookaheadBits) {
-            const int32_t v = static_cast<int32_t>((prefix >> (kLookaheadBits - length - size)) &
-                                                   ((1u << size) - 1));
-            combined.value = static_cast<int16_t>(ExtendValue(v, size));
-            combined.run = static_cast<uint8_t>(rs >> 4);
-            combined.total = static_cast<uint8_t>(length + size);
+            same = {0, 15, static_cast<uint8_t>(length)};
+        } else if (size != 0 && size <= spare) {
+            // A coefficient whose magnitude bits follow the code within the lookahead.
+            const auto run = static_cast<uint8_t>(rs >> 4);
+            const auto total = static_cast<uint8_t>(length + size);
+            for (int32_t j = 0; j < (1 << spare); ++j) {
+                const int32_t v = (j >> (spare - size)) & ((1 << size) - 1);
+                fast->combined[first + j] = {static_cast<int16_t>(ExtendValue(v, size)), run,
+                                             total};
+            }
+            continue;
         }
-        fast->combined[prefix] = combined;
+        for (int32_t j = 0; j < (1 << spare); ++j) fast->combined[first + j] = same;
     }
 }
 

@@ -166,6 +166,25 @@ void BuildIdctTables(IdctTables* tables) {
     }
 }
 
+const IdctTables* CurrentIdctTables() {
+    struct Cache {
+        int32_t matrix[4096];
+        IdctTables tables;
+    };
+    // Allocated once and never released, like idct_matrix itself.
+    static Cache* const cache = [] {
+        auto* built = new Cache;
+        std::memcpy(built->matrix, idct_matrix, sizeof(built->matrix));
+        BuildIdctTables(&built->tables);
+        return built;
+    }();
+    if (std::memcmp(cache->matrix, idct_matrix, sizeof(cache->matrix)) != 0) {
+        std::memcpy(cache->matrix, idct_matrix, sizeof(cache->matrix));
+        BuildIdctTables(&cache->tables);
+    }
+    return &cache->tables;
+}
+
 namespace {
 
 inline void FillBlock(int32_t value, int32_t* out, ptrdiff_t stride) {

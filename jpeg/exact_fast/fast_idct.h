@@ -107,6 +107,12 @@ inline constexpr int kSlotCount[8] = {1, 4, 2, 4, 1, 4, 2, 4};
 // Copies idct_matrix (which the decoder's construction has built) into the tables.
 void BuildIdctTables(IdctTables* tables);
 
+// The tables of idct_matrix as it stands, kept for the process: every decoder construction
+// rebuilds the matrix with the same values, so they are built on first use and again only when
+// the matrix has changed since (as tests change it). Building them costs more than decoding a
+// small picture. Decodes run on one thread at a time, as the matrix's rebuilds already require.
+const IdctTables* CurrentIdctTables();
+
 // Writes the 8 x 8 samples of the block, level-shifted, at `out` with a row stride of
 // `stride` values. `coef` is in natural order; `mask` has a bit for every index whose
 // coefficient may be non-zero (the others must be zero).

@@ -36,7 +36,6 @@ struct ComponentState {
 };
 
 struct ScanWork {
-    IdctTables idct;
     FastHuffman huffman[6];
     alignas(64) int32_t coef[64];
 };
@@ -190,7 +189,7 @@ bool DecodeScanToRows(JpegDecoder* decoder, uint8_t* rows, int64_t stride,
         cursor += term_width * 4;
     }
 
-    BuildIdctTables(&work->idct);
+    const IdctTables* idct_tables = CurrentIdctTables();
     for (int32_t i = 0; i < count; ++i) {
         const ScanComponent& scan = decoder->scan_components[i];
         const HuffmanTable* dc = &decoder->huffman[0][scan.td];
@@ -233,7 +232,7 @@ bool DecodeScanToRows(JpegDecoder* decoder, uint8_t* rows, int64_t stride,
                                             work->coef, &mask);
                             int32_t* out = c.samples + int64_t{by} * 8 * c.width +
                                            (int64_t{mcu_column - strip} * c.h + bx) * 8;
-                            idct(&work->idct, work->coef, mask, level, out, c.width);
+                            idct(idct_tables, work->coef, mask, level, out, c.width);
                         }
                     }
                 }

@@ -421,9 +421,28 @@ TEST(Differential, FuzzRegressionFilesDecodeAlike) {
     EXPECT_GT(files, 0);
 }
 
+// What the combined lookup must hold for a lookahead string, from the search's symbol and
+// length (`searched`) and the magnitude bits after the code: the end of block, a run of
+// sixteen zeros, or a coefficient after its run, where code and magnitude fit the lookahead.
+varnel::FastHuffman::Combined CombinedFromSearch(uint32_t searched, uint32_t prefix) {
+    const int length = static_cast<int>(searched >> 8);
+    const int rs = static_cast<int>(searched & 0xFF);
+    const int size = rs & 15;
+    const auto bits = static_cast<uint8_t>(length);
+    if (length > varnel::kLookaheadBits) return {0, 0, varnel::kSearchNeeded};
+    if (rs == 0) return {0, varnel::kEndOfBlockRun, bits};
+    if (rs == 0xF0) return {0, 15, bits};
+    if (size == 0 || length + size > varnel::kLookaheadBits) return {0, 0, varnel::kSearchNeeded};
+    const auto raw = static_cast<int32_t>((prefix >> (varnel::kLookaheadBits - length - size)) &
+                                          ((1u << size) - 1));
+    return {static_cast<int16_t>(varnel::ExtendValue(raw, size)), static_cast<uint8_t>(rs >> 4),
+            static_cast<uint8_t>(length + size)};
+}
+
 // The lookahead tables give, for every string of lookahead bits, what the search gives for
 // the strings that start with it, on tables with odd, oversubscribed and crowded code counts:
-// symbol and bits taken where they fit, otherwise a referral to the search.
+// symbol and bits taken where they fit, otherwise a referral to the search; and the combined
+// lookup agrees with the search and the magnitude bits.
 TEST(Differential, LookaheadTablesAgreeWithTheSearch) {
     std::mt19937 random(5);
     auto fast = std::make_unique<varnel::FastHuffman>();
@@ -459,6 +478,14 @@ TEST(Differential, LookaheadTablesAgreeWithTheSearch) {
                 ASSERT_EQ(looked_up, varnel::kLongerCode) << "trial " << trial << " " << prefix;
             } else {
                 ASSERT_EQ(looked_up, searched) << "trial " << trial << " prefix " << prefix;
+            }
+            const varnel::FastHuffman::Combined expected = CombinedFromSearch(searched, prefix);
+            const varnel::FastHuffman::Combined& combined = fast->combined[prefix];
+            ASSERT_EQ(combined.total, expected.total) << "trial " << trial << " prefix " << prefix;
+            if (expected.total != varnel::kSearchNeeded) {
+                ASSERT_EQ(combined.run, expected.run) << "trial " << trial << " prefix " << prefix;
+                ASSERT_EQ(combined.value, expected.value)
+                    << "trial " << trial << " prefix " << prefix;
             }
         }
         varnel::DestroyDecoder(&decoder);
@@ -606,8 +633,20 @@ TEST(Differential, InverseDctKernelsFallBackWhenTheTableIsNotSymmetric) {
         EXPECT_EQ(CompareIdctKernels(&decoder, tables.get(), static_cast<uint32_t>(c.entries[0])),
                   "")
             << c.name;
+        // The tables that the scan keeps for the process follow the changed matrix.
+        const varnel::IdctTables* kept = varnel::CurrentIdctTables();
+        EXPECT_EQ(std::memcmp(kept->columns, tables->columns, sizeof(tables->columns)), 0)
+            << c.name;
+        EXPECT_EQ(kept->symmetric, c.symmetric) << c.name;
+        EXPECT_EQ(kept->correction_start[64], c.listed) << c.name;
         varnel::DestroyDecoder(&decoder);
     }
+    // And back to the matrix that every decoder's construction builds.
+    varnel::JpegDecoder decoder;
+    varnel::ConstructDecoder(&decoder);
+    EXPECT_TRUE(varnel::CurrentIdctTables()->symmetric);
+    EXPECT_EQ(varnel::CurrentIdctTables()->correction_start[64], 36);
+    varnel::DestroyDecoder(&decoder);
 }
 
 // Every colour kernel this machine can run against the formula, over the whole range of
