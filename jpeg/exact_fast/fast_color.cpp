@@ -83,10 +83,10 @@ inline uint8_t Clamp(int32_t value) {
 // Four pixels' twelve bytes stored as three 32-bit words: a quarter of the stores that bound
 // a row without SIMD. The words are put together in the processor's byte order, so that memory
 // holds the bytes in row order, and copied with memcpy, so that the row needs no alignment. The
-// row whose terms two pixels share loads everything before it stores,
-// since a byte store may alias any value and would otherwise make the compiler load the terms
-// again. (The rows with terms per pixel gain nothing from this: the compiler vectorises the
-// plain loop where it can, and schedules the looked-up one better as it is.)
+// row whose terms two pixels share loads everything before it stores, since a byte store may
+// alias any value and would otherwise make the compiler load the terms again. (The rows with
+// terms per pixel gain nothing from this: the compiler vectorises the plain loop where it can,
+// and schedules the looked-up one better as it is.)
 static_assert(std::endian::native == std::endian::little ||
               std::endian::native == std::endian::big);
 
@@ -163,10 +163,15 @@ void ColorRowHalfPortable(const int32_t* luma, const int32_t* red, const int32_t
 
 void GreyRowPortable(const int32_t* luma, int32_t width, uint8_t* bgr) {
     int32_t x = 0;
-    for (; x + 4 <= width; x += 4) {
-        const uint32_t a = Clamp(luma[x]), b = Clamp(luma[x + 1]);
-        const uint32_t c = Clamp(luma[x + 2]), d = Clamp(luma[x + 3]);
-        StoreFourGreyPixels(a, b, c, d, bgr + 3 * x);
+    for (; x + 16 <= width; x += 16) {
+        // Clamped first, sixteen at a time: a loop that compilers vectorise where the processor
+        // has SIMD, which the stores of three bytes a pixel would keep them from.
+        uint8_t value[16];
+        for (int j = 0; j < 16; ++j) value[j] = Clamp(luma[x + j]);
+        for (int j = 0; j < 16; j += 4) {
+            StoreFourGreyPixels(value[j], value[j + 1], value[j + 2], value[j + 3],
+                                bgr + 3 * (x + j));
+        }
     }
     for (; x < width; ++x) {
         const uint8_t value = Clamp(luma[x]);
