@@ -166,23 +166,27 @@ void BuildIdctTables(IdctTables* tables) {
     }
 }
 
+namespace {
+
+// The tables of CurrentIdctTables and the matrix they were built from, in static storage like
+// idct_matrix itself (a heap block would outlive the library when a host unloads it).
+struct IdctTablesCache {
+    int32_t matrix[4096];
+    IdctTables tables;
+    bool built;
+};
+IdctTablesCache g_idct_tables_cache;
+
+}  // namespace
+
 const IdctTables* CurrentIdctTables() {
-    struct Cache {
-        int32_t matrix[4096];
-        IdctTables tables;
-    };
-    // Allocated once and never released, like idct_matrix itself.
-    static Cache* const cache = [] {
-        auto* built = new Cache;
-        std::memcpy(built->matrix, idct_matrix, sizeof(built->matrix));
-        BuildIdctTables(&built->tables);
-        return built;
-    }();
-    if (std::memcmp(cache->matrix, idct_matrix, sizeof(cache->matrix)) != 0) {
-        std::memcpy(cache->matrix, idct_matrix, sizeof(cache->matrix));
-        BuildIdctTables(&cache->tables);
+    IdctTablesCache& cache = g_idct_tables_cache;
+    if (!cache.built || std::memcmp(cache.matrix, idct_matrix, sizeof(cache.matrix)) != 0) {
+        std::memcpy(cache.matrix, idct_matrix, sizeof(cache.matrix));
+        BuildIdctTables(&cache.tables);
+        cache.built = true;
     }
-    return &cache->tables;
+    return &cache.tables;
 }
 
 namespace {
