@@ -262,8 +262,4 @@ bool DecodeScanToRows(JpegDecoder* decoder, uint8_t* rows, int64_t stride,
     return true;
 }
 
-bool DecodeScanToRows(JpegDecoder* decoder, uint8_t* rows, int64_t stride) {
-    return DecodeScanToRows(decoder, rows, stride, KernelsOf(BestKernelSet()));
-}
-
 }  // namespace varnel

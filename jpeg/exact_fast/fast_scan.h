@@ -15,8 +15,7 @@ namespace varnel {
 // `stride` bytes, the top picture row last, width blue-green-red pixels each followed by
 // zero bytes up to the stride. Returns false, having written nothing that matters, when its
 // work areas cannot be allocated. The record's reader ends where DecodeScan leaves it.
-bool DecodeScanToRows(JpegDecoder* decoder, uint8_t* rows, int64_t stride);
-// The same with a given kernel set (one that KernelSetRuns allows), for tests and benchmarks.
+// `kernels` are those of a set that KernelSetRuns allows (LoadJpeg passes the best one's).
 bool DecodeScanToRows(JpegDecoder* decoder, uint8_t* rows, int64_t stride,
                       const FastKernels& kernels);
 
