@@ -94,6 +94,16 @@ ReportCannotRun() {
         "off), so 32-bit Wine cannot start here" >&2
 }
 
+# Debian's Wine has no preloader to reserve the low addresses that Windows programs expect, so
+# with address space randomisation a program now and then fails to start ("failed to map the
+# shared user data"), or a process it starts fails with error 1359. Wine's processes therefore
+# run without randomisation, where the kernel lets us switch it off (processes they start
+# inherit that).
+fixed_layout=()
+if setarch "$(uname -m)" -R true >/dev/null 2>&1; then
+    fixed_layout=(setarch "$(uname -m)" -R)
+fi
+
 export WINEDEBUG="${WINE_RUN_DEBUG:--all}"
 # No Mono or Gecko installer, no menu entries in the user's desktop, and no debugger on a crash.
 export WINEDLLOVERRIDES="mscoree=d;mshtml=d;winemenubuilder.exe=d;winedbg.exe=d"
@@ -114,12 +124,12 @@ CreatePrefix() {
     if [ ! -f "$prefix/.headless-ready" ]; then
         echo "wine-run: creating the Wine prefix $prefix" >&2
         rm -rf "$prefix"
-        if ! "$loader" wineboot -i >"$prefix.log" 2>&1 9>&-; then
+        if ! "${fixed_layout[@]}" "$loader" wineboot -i >"$prefix.log" 2>&1 9>&-; then
             cat "$prefix.log" >&2
             echo "wine-run: wineboot failed" >&2
             exit 2
         fi
-        "$loader" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >>"$prefix.log" 2>&1
+        "${fixed_layout[@]}" "$loader" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >>"$prefix.log" 2>&1
         # The desktop process that wineboot started still has no driver: end it, so that the
         # first windowed program starts a new one with the null driver.
         "$server" -k >/dev/null 2>&1 || true
@@ -200,7 +210,7 @@ fi
 output="$(mktemp)"
 errors="$(mktemp)"
 trap 'rm -f "$output" "$errors"' EXIT
-timeout -k 5 "$timeout_s" "$loader" "$@" >"$output" 2>"$errors"
+timeout -k 5 "$timeout_s" "${fixed_layout[@]}" "$loader" "$@" >"$output" 2>"$errors"
 status=$?
 if [ "$gtest_run" -eq 1 ] || [ "$listing" -eq 1 ]; then
     # msvcrt writes text-mode line ends; the readers of test output expect "\n".
