@@ -25,25 +25,12 @@ std::filesystem::path ParentFolder() {
     return std::filesystem::temp_directory_path();
 }
 
-void RemoveScratchFolder() {
-    testsupport::RemoveFolder(ScratchFolder());
-}
-
 }  // namespace
 
 const std::string& ScratchFolder() {
-    // Never destroyed: the exit handler that removes the folder still needs its name.
-    static const std::string* const folder = [] {
-        const std::filesystem::path made = testsupport::MakeTempFolderIn(ParentFolder(), "fuzz");
-        if (made.empty()) {
-            std::perror("mkdtemp");
-            std::abort();
-        }
-        auto* name = new std::string(made.string());
-        std::atexit(RemoveScratchFolder);
-        return name;
-    }();
-    return *folder;
+    static const std::string folder =
+        testsupport::MakeTempFolderUntilExit(ParentFolder(), "fuzz").string();
+    return folder;
 }
 
 std::u16string WriteScratchFile(const char* name, const uint8_t* data, size_t size) {

@@ -40,10 +40,6 @@ bool ReadPnm(const std::filesystem::path& path, Rgb* out) {
     return true;
 }
 
-void RemoveTempDir() {
-    testsupport::RemoveFolder(TempDir());
-}
-
 }  // namespace
 
 Rgb MakePicture(int width, int height, uint32_t seed) {
@@ -72,18 +68,9 @@ Rgb MakePicture(int width, int height, uint32_t seed) {
 }
 
 std::filesystem::path TempDir() {
-    // Never destroyed: the exit handler that removes the folder still needs its name.
-    static const std::filesystem::path* const dir = [] {
-        const std::filesystem::path made = testsupport::MakeTempFolder("varnel-tests");
-        if (made.empty()) {
-            std::perror("mkdtemp");
-            std::abort();
-        }
-        auto* name = new std::filesystem::path(made);
-        std::atexit(RemoveTempDir);
-        return name;
-    }();
-    return *dir;
+    static const std::filesystem::path dir = testsupport::MakeTempFolderUntilExit(
+        std::filesystem::temp_directory_path(), "varnel-tests");
+    return dir;
 }
 
 std::vector<uint8_t> ReadBytes(const std::filesystem::path& path) {

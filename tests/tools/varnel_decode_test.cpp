@@ -7,7 +7,6 @@
 #include <windows.h>
 #else
 #include <sys/wait.h>
-#include <unistd.h>
 #endif
 
 #ifndef _WIN32
@@ -26,6 +25,7 @@
 #include <vector>
 
 #include "target_program.h"
+#include "temp_folder.h"
 #include "gate_streams.h"
 
 #ifndef VARNEL_DECODE_PATH
@@ -128,16 +128,8 @@ std::string Quoted(const fs::path& path) {
 }
 
 fs::path Dir() {
-    static const fs::path dir = [] {
-#ifdef _WIN32
-        const std::string name = "varnel-decode-" + std::to_string(GetCurrentProcessId());
-#else
-        const std::string name = "varnel-decode-" + std::to_string(getpid());
-#endif
-        const fs::path path = fs::temp_directory_path() / name;
-        fs::create_directories(path);
-        return path;
-    }();
+    static const fs::path dir =
+        testsupport::MakeTempFolderUntilExit(fs::temp_directory_path(), "varnel-decode");
     return dir;
 }
 
