@@ -394,18 +394,29 @@ VARNEL_SSE2 inline __m128i PackedPair(int32_t first, int32_t second) {
                                                (static_cast<uint32_t>(second) << 16)));
 }
 
-// Adds the pairs (i, i + 2) named by `firsts` into the four quadrant rows of one class.
+// Adds the pairs (i, i + 2) named by `firsts` into the four quadrant rows of one class. The
+// rows are summed in locals: through `rows` the compiler would load and store each of them
+// for every pair.
 VARNEL_SSE2 inline void AddQuadrantPairs(const IdctTables* tables, const int32_t* coef,
                                          uint64_t firsts, __m128i* rows) {
+    __m128i row0 = _mm_setzero_si128();
+    __m128i row1 = _mm_setzero_si128();
+    __m128i row2 = _mm_setzero_si128();
+    __m128i row3 = _mm_setzero_si128();
     while (firsts != 0) {
         const int i = __builtin_ctzll(firsts);
         firsts &= firsts - 1;
         const __m128i c = PackedPair(coef[i], coef[i + 2]);
         const auto* weights = reinterpret_cast<const __m128i*>(tables->quadrant_pairs[i]);
-        for (int y = 0; y < 4; ++y) {
-            rows[y] = _mm_add_epi32(rows[y], _mm_madd_epi16(c, _mm_load_si128(weights + y)));
-        }
+        row0 = _mm_add_epi32(row0, _mm_madd_epi16(c, _mm_load_si128(weights)));
+        row1 = _mm_add_epi32(row1, _mm_madd_epi16(c, _mm_load_si128(weights + 1)));
+        row2 = _mm_add_epi32(row2, _mm_madd_epi16(c, _mm_load_si128(weights + 2)));
+        row3 = _mm_add_epi32(row3, _mm_madd_epi16(c, _mm_load_si128(weights + 3)));
     }
+    rows[0] = row0;
+    rows[1] = row1;
+    rows[2] = row2;
+    rows[3] = row3;
 }
 
 // Whether all 64 coefficients lie within the 16-bit signed range: c + 2^15 has no bit above
@@ -488,7 +499,6 @@ VARNEL_SSE2 void InverseDctSse2(const IdctTables* tables, const int32_t* coef, u
         const uint64_t clean = mask & ~kAsymmetricColumns;
         const uint64_t firsts = clean | (clean >> 2);
         __m128i ee[4], oe[4], eo[4], oo[4];
-        for (int y = 0; y < 4; ++y) ee[y] = oe[y] = eo[y] = oo[y] = _mm_setzero_si128();
         AddQuadrantPairs(tables, coef, firsts & kPairEvenEven, ee);
         AddQuadrantPairs(tables, coef, firsts & kPairOddEven, oe);
         AddQuadrantPairs(tables, coef, firsts & kPairEvenOdd, eo);
