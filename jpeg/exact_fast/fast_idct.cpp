@@ -424,6 +424,7 @@ VARNEL_SSE2 inline void AddQuadrantPairs(const IdctTables* tables, const int32_t
 VARNEL_SSE2 inline bool FitsSixteenBits(const int32_t* coef) {
     const __m128i bias = _mm_set1_epi32(0x8000);
     __m128i high = _mm_setzero_si128();
+#pragma GCC unroll 16
     for (int j = 0; j < 16; ++j) {
         const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(coef + 4 * j));
         high = _mm_or_si128(high, _mm_add_epi32(c, bias));

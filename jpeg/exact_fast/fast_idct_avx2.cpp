@@ -53,6 +53,7 @@ __attribute__((target("avx2"))) inline void AddQuadrantPairs(const IdctTables* t
 __attribute__((target("avx2"))) inline bool FitsSixteenBits(const int32_t* coef) {
     const __m256i bias = _mm256_set1_epi32(0x8000);
     __m256i high = _mm256_setzero_si256();
+#pragma GCC unroll 8
     for (int j = 0; j < 8; ++j) {
         const __m256i c = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(coef + 8 * j));
         high = _mm256_or_si256(high, _mm256_add_epi32(c, bias));
