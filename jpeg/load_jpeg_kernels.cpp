@@ -170,14 +170,14 @@ HBITMAP LoadJpegFast(HWND window, const WCHAR* path, POINT* size, const FastKern
 
 }  // namespace
 
+HBITMAP LoadJpegWithKernelSet(HWND window, const WCHAR* path, POINT* size, KernelSet set) {
+    return LoadJpegFast(window, path, size, KernelsOf(set));
+}
+
 HBITMAP LoadJpegWithKernels(HWND window, const WCHAR* path, POINT* size, Kernels kernels) {
     return kernels == Kernels::Reference
                ? LoadJpegReference(window, path, size)
-               : LoadJpegFast(window, path, size, KernelsOf(BestKernelSet()));
-}
-
-HBITMAP LoadJpegWithKernelSet(HWND window, const WCHAR* path, POINT* size, KernelSet set) {
-    return LoadJpegFast(window, path, size, KernelsOf(set));
+               : LoadJpegWithKernelSet(window, path, size, BestKernelSet());
 }
 
 }  // namespace varnel

@@ -129,7 +129,8 @@ CreatePrefix() {
             echo "wine-run: wineboot failed" >&2
             exit 2
         fi
-        "${fixed_layout[@]}" "$loader" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >>"$prefix.log" 2>&1
+        "${fixed_layout[@]}" "$loader" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f \
+            >>"$prefix.log" 2>&1
         # The desktop process that wineboot started still has no driver: end it, so that the
         # first windowed program starts a new one with the null driver.
         "$server" -k >/dev/null 2>&1 || true
