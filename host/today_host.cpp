@@ -293,6 +293,7 @@ void PrintUsage(FILE* stream) {
     for (const Command& command : Commands())
         fprintf(stream, "  %-10s %s\n", command.name, command.summary);
     fprintf(stream, "\nSee 'today-host COMMAND --help' for a command's options.\n");
+    fprintf(stream, "'today-host --version' prints the version of the package.\n");
 }
 
 void PrintCommandUsage(const Command& command) {
@@ -317,6 +318,11 @@ int main(int argc, char** argv) {
     std::string name = arguments[1];
     if (name == "--help" || name == "-h" || name == "help") {
         PrintUsage(stdout);
+        return 0;
+    }
+    // The package's version (the project's); the libraries' version resources are their own.
+    if (name == "--version") {
+        printf("today-host (varnel-lumetta) %s\n", TODAY_HOST_VERSION);
         return 0;
     }
     const Command* command = nullptr;

@@ -41,7 +41,7 @@ for target in "${targets[@]}"; do
     objects+=("$build/tests/fuzz/${target}_replay")
 done
 for library in "$build"/jpeg/libvarnel.so "$build"/todayitem/liblumetta.so \
-               "$build"/win32/libwin32layer.so; do
+               "$build"/win32/libvarnel-lumetta-win32layer.so; do
     if [ -f "$library" ]; then objects+=(-object "$library"); fi
 done
 llvm-profdata merge -sparse "$profiles"/*.profraw -o "$build/coverage.profdata"

@@ -9,8 +9,9 @@ packages=(
     libsqlite3-dev sqlite3 libpng-dev
     libjpeg-turbo-progs libturbojpeg0-dev libstb-dev
     imagemagick
-    # the packages' install tests
-    dpkg-dev unzip
+    # the packages' install tests; the manual pages; building the example against the packages
+    # (pkg-config, and LLVM's linker for the import library in Microsoft's format)
+    dpkg-dev unzip lintian help2man pkg-config lld
     g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine64
     # Windows x86: the 32-bit compilers and 32-bit Wine (from the i386 architecture)
     g++-mingw-w64-i686-posix binutils-mingw-w64-i686 wine32:i386

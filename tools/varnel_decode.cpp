@@ -296,10 +296,10 @@ int Decode(const char* in_path, const std::string& out_path, Format format) {
 // The version of the varnel library that this program runs with, from its version resource.
 int Version() {
 #ifdef _WIN32
-    HMODULE library = GetModuleHandleW(L"varnel.dll");
+    HMODULE library = GetModuleHandleW(L"" VARNEL_LIBRARY_FILE);
     const WCHAR kRoot[] = L"\\";
 #else
-    HMODULE library = GetModuleHandleW(u"libvarnel.so");
+    HMODULE library = GetModuleHandleW(u"" VARNEL_LIBRARY_FILE);
     const WCHAR kRoot[] = u"\\";
 #endif
     WCHAR path[MAX_PATH] = {};

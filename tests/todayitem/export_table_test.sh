@@ -12,7 +12,7 @@ if [ "$exports" != "ordinal.240 ordinal.241 " ]; then
     exit 1
 fi
 dynamic=$("$readelf" -d "$library")
-echo "$dynamic" | grep -q 'NEEDED.*\[libvarnel\.so\]' || { echo "varnel is not needed"; exit 1; }
+echo "$dynamic" | grep -q 'NEEDED.*\[libvarnel\.so\.1\]' || { echo "varnel is not needed"; exit 1; }
 echo "$dynamic" | grep -Eq 'BIND_NOW|FLAGS.*NOW' || { echo "imports are bound lazily"; exit 1; }
 "$nm" -D --undefined-only "$library" | grep -qw LoadJpeg || { echo "LoadJpeg is not imported"; exit 1; }
 echo "exports: $exports"

@@ -1,10 +1,21 @@
-// Basic Win32 types, constants and macros of the Linux layer, with the sizes they have on
-// Windows: LONG and DWORD are 32-bit, WCHAR is a 16-bit UTF-16 code unit, handles are opaque
-// pointers. Text at the boundary is UTF-16; TEXT("...") makes a UTF-16 literal.
+/* Basic Win32 types, constants and macros of the Linux layer, with the sizes they have on
+ * Windows: LONG and DWORD are 32-bit, WCHAR is a 16-bit UTF-16 code unit, handles are opaque
+ * pointers. Text at the boundary is UTF-16; TEXT("...") makes a UTF-16 literal.
+ *
+ * This header and gdi.h are installed for programs that call varnel, so they compile as C (C89
+ * and later) as well as C++: block comments, typedef'd structures, prototypes with (void). In
+ * C, WCHAR is uint16_t, the type that char16_t is in C++ and that C11 calls char16_t: the
+ * same size, alignment and calling convention, so the C declarations name the same functions.
+ * The macros that cast (MAKEWORD, RGB, INVALID_HANDLE_VALUE ...) are for C++ only. */
 #pragma once
 
+#ifdef __cplusplus
 #include <cstddef>
 #include <cstdint>
+#else
+#include <stddef.h>
+#include <stdint.h>
+#endif
 
 #define WINAPI
 #define CALLBACK
@@ -30,7 +41,11 @@ typedef uint32_t UINT;
 typedef int16_t SHORT;
 typedef uint16_t USHORT;
 typedef char CHAR;
+#ifdef __cplusplus
 typedef char16_t WCHAR;
+#else
+typedef uint16_t WCHAR;
+#endif
 typedef WCHAR* LPWSTR;
 typedef const WCHAR* LPCWSTR;
 typedef char* LPSTR;
@@ -94,48 +109,49 @@ typedef HKEY* PHKEY;
     (static_cast<WORD>((static_cast<BYTE>(a)) | (static_cast<WORD>(static_cast<BYTE>(b)) << 8)))
 #define LOWORD(l) (static_cast<WORD>(static_cast<DWORD_PTR>(l) & 0xffff))
 #define HIWORD(l) (static_cast<WORD>((static_cast<DWORD_PTR>(l) >> 16) & 0xffff))
-#define MAKELONG(a, b) \
-    (static_cast<LONG>(static_cast<DWORD>(static_cast<WORD>(a)) | (static_cast<DWORD>(static_cast<WORD>(b)) << 16)))
+#define MAKELONG(a, b)                                            \
+    (static_cast<LONG>(static_cast<DWORD>(static_cast<WORD>(a)) | \
+                       (static_cast<DWORD>(static_cast<WORD>(b)) << 16)))
 #define MAKEINTRESOURCEW(i) (reinterpret_cast<LPWSTR>(static_cast<ULONG_PTR>(static_cast<WORD>(i))))
 #define MAKEINTRESOURCE MAKEINTRESOURCEW
 #define IS_INTRESOURCE(r) ((reinterpret_cast<ULONG_PTR>(r) >> 16) == 0)
-#define RGB(r, g, b)                                                            \
+#define RGB(r, g, b)                                                                               \
     (static_cast<COLORREF>(static_cast<BYTE>(r) | (static_cast<WORD>(static_cast<BYTE>(g)) << 8) | \
                            (static_cast<DWORD>(static_cast<BYTE>(b)) << 16)))
 
-struct POINT {
+typedef struct POINT {
     LONG x;
     LONG y;
-};
+} POINT;
 typedef POINT* LPPOINT;
 
-struct SIZE {
+typedef struct SIZE {
     LONG cx;
     LONG cy;
-};
+} SIZE;
 
-struct RECT {
+typedef struct RECT {
     LONG left;
     LONG top;
     LONG right;
     LONG bottom;
-};
+} RECT;
 typedef RECT* LPRECT;
 typedef const RECT* LPCRECT;
 
-struct SECURITY_ATTRIBUTES {
+typedef struct SECURITY_ATTRIBUTES {
     DWORD nLength;
     LPVOID lpSecurityDescriptor;
     BOOL bInheritHandle;
-};
+} SECURITY_ATTRIBUTES;
 typedef SECURITY_ATTRIBUTES* LPSECURITY_ATTRIBUTES;
 
-struct OVERLAPPED;
+typedef struct OVERLAPPED OVERLAPPED;
 typedef OVERLAPPED* LPOVERLAPPED;
 
 #define MAX_PATH 260
 
-// Error codes.
+/* Error codes. */
 #define ERROR_SUCCESS 0L
 #define NO_ERROR 0L
 #define ERROR_FILE_NOT_FOUND 2L
@@ -178,7 +194,11 @@ typedef OVERLAPPED* LPOVERLAPPED;
 #define ERROR_REGISTRY_CORRUPT 1015L
 #define ERROR_KEY_DELETED 1018L
 
+#ifdef __cplusplus
 extern "C" {
-WIN32LAYER_API DWORD WINAPI GetLastError();
+#endif
+WIN32LAYER_API DWORD WINAPI GetLastError(void);
 WIN32LAYER_API void WINAPI SetLastError(DWORD code);
+#ifdef __cplusplus
 }
+#endif

@@ -1,4 +1,5 @@
-// GDI: device contexts, bitmaps and DIB sections, brushes, block copies.
+/* GDI: device contexts, bitmaps and DIB sections, brushes, block copies. Compiles as C and C++
+ * (see base.h). */
 #pragma once
 
 #include "win32/base.h"
@@ -31,24 +32,26 @@
 #define SRCCOPY 0x00CC0020UL
 #define CLR_INVALID 0xFFFFFFFFUL
 
-// GetDeviceCaps indices.
+/* GetDeviceCaps indices. */
 #define HORZRES 8
 #define VERTRES 10
 #define BITSPIXEL 12
 #define PLANES 14
 
 #pragma pack(push, 2)
-struct BITMAPFILEHEADER {
+typedef struct BITMAPFILEHEADER {
     WORD bfType;
     DWORD bfSize;
     WORD bfReserved1;
     WORD bfReserved2;
     DWORD bfOffBits;
-};
+} BITMAPFILEHEADER;
 #pragma pack(pop)
-static_assert(sizeof(BITMAPFILEHEADER) == 14);
+#ifdef __cplusplus
+static_assert(sizeof(BITMAPFILEHEADER) == 14, "the file header is 14 bytes");
+#endif
 
-struct BITMAPINFOHEADER {
+typedef struct BITMAPINFOHEADER {
     DWORD biSize;
     LONG biWidth;
     LONG biHeight;
@@ -60,24 +63,26 @@ struct BITMAPINFOHEADER {
     LONG biYPelsPerMeter;
     DWORD biClrUsed;
     DWORD biClrImportant;
-};
-static_assert(sizeof(BITMAPINFOHEADER) == 40);
+} BITMAPINFOHEADER;
+#ifdef __cplusplus
+static_assert(sizeof(BITMAPINFOHEADER) == 40, "the information header is 40 bytes");
+#endif
 typedef BITMAPINFOHEADER* LPBITMAPINFOHEADER;
 
-struct RGBQUAD {
+typedef struct RGBQUAD {
     BYTE rgbBlue;
     BYTE rgbGreen;
     BYTE rgbRed;
     BYTE rgbReserved;
-};
+} RGBQUAD;
 
-struct BITMAPINFO {
+typedef struct BITMAPINFO {
     BITMAPINFOHEADER bmiHeader;
     RGBQUAD bmiColors[1];
-};
+} BITMAPINFO;
 typedef BITMAPINFO* LPBITMAPINFO;
 
-struct BITMAP {
+typedef struct BITMAP {
     LONG bmType;
     LONG bmWidth;
     LONG bmHeight;
@@ -85,23 +90,25 @@ struct BITMAP {
     WORD bmPlanes;
     WORD bmBitsPixel;
     LPVOID bmBits;
-};
+} BITMAP;
 
-struct LOGBRUSH {
+typedef struct LOGBRUSH {
     UINT lbStyle;
     COLORREF lbColor;
     ULONG_PTR lbHatch;
-};
+} LOGBRUSH;
 
-struct DIBSECTION {
+typedef struct DIBSECTION {
     BITMAP dsBm;
     BITMAPINFOHEADER dsBmih;
     DWORD dsBitfields[3];
     HANDLE dshSection;
     DWORD dsOffset;
-};
+} DIBSECTION;
 
+#ifdef __cplusplus
 extern "C" {
+#endif
 WIN32LAYER_API HDC WINAPI GetDC(HWND window);
 WIN32LAYER_API int WINAPI ReleaseDC(HWND window, HDC dc);
 WIN32LAYER_API HDC WINAPI CreateCompatibleDC(HDC dc);
@@ -125,6 +132,8 @@ WIN32LAYER_API BOOL WINAPI StretchBlt(HDC dest, int x, int y, int width, int hei
                                       int source_height, DWORD rop);
 WIN32LAYER_API COLORREF WINAPI GetPixel(HDC dc, int x, int y);
 WIN32LAYER_API COLORREF WINAPI SetPixel(HDC dc, int x, int y, COLORREF color);
+#ifdef __cplusplus
 }
+#endif
 
 #define GetObject GetObjectW
