@@ -152,9 +152,9 @@ else()
     set(package_docs ${changelog_gz})
 
     # The manual pages, made from the programs' --help by help2man (a cross build cannot run
-    # its programs, and makes no packages for this machine).
+    # its programs, and makes no packages for this machine; sanitizer builds make none at all).
     find_program(PACKAGE_HELP2MAN help2man)
-    if(PACKAGE_HELP2MAN AND NOT CMAKE_CROSSCOMPILING)
+    if(PACKAGE_HELP2MAN AND NOT CMAKE_CROSSCOMPILING AND NOT PROJECT_SANITIZE)
         set(man_pages "")
         foreach(program today-host varnel-decode)
             if(program STREQUAL today-host)
