@@ -163,15 +163,28 @@ else()
                 set(man_name "decode a baseline JPEG file to a bitmap, PNG or PPM file")
             endif()
             set(man_page ${CMAKE_BINARY_DIR}/packaging/${program}.1.gz)
+            # today-host's page has a section with each command's options as well.
+            set(include_commands "")
+            set(include_option "")
+            if(program STREQUAL today-host)
+                set(include_file ${CMAKE_BINARY_DIR}/packaging/today-host.h2m)
+                set(include_commands
+                    COMMAND ${CMAKE_COMMAND} -DPROGRAM=$<TARGET_FILE:today-host>
+                            -DOUTPUT=${include_file}
+                            -P ${CMAKE_SOURCE_DIR}/packaging/today-host-commands.cmake)
+                set(include_option --include=${include_file})
+            endif()
             add_custom_command(
                 OUTPUT ${man_page}
+                ${include_commands}
                 COMMAND ${PACKAGE_HELP2MAN} --no-info --no-discard-stderr --section 1
                         --name ${man_name} --version-string ${PROJECT_VERSION}
                         --source "${PACKAGE_NAME} ${PROJECT_VERSION}"
+                        ${include_option}
                         --output ${CMAKE_BINARY_DIR}/packaging/${program}.1
                         $<TARGET_FILE:${program}>
                 COMMAND gzip -9nf ${CMAKE_BINARY_DIR}/packaging/${program}.1
-                DEPENDS ${program}
+                DEPENDS ${program} ${CMAKE_SOURCE_DIR}/packaging/today-host-commands.cmake
                 COMMENT "Manual page of ${program}"
                 VERBATIM)
             list(APPEND man_pages ${man_page})
