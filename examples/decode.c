@@ -7,7 +7,7 @@
  *   decode photo.jpg photo.bmp
  *
  * Plain C89, for Linux (through the Win32-subset layer that comes with varnel) and Windows;
- * README.md, "Using varnel in your program", says how to build it with each toolchain. */
+ * the README ("Using varnel in your program") says how to build it with each toolchain. */
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
