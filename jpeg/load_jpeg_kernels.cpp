@@ -5,8 +5,12 @@
 
 #include <cstring>
 
+#include "decoder_heap.h"
 #include "fast_scan.h"
 #include "jpeg_decoder.h"
+#ifndef _WIN32
+#include "win32/fault_points.h"
+#endif
 
 namespace varnel {
 
@@ -84,7 +88,17 @@ HBITMAP CreateBitmapForWindow(HWND window, int32_t width, int32_t height, void**
     return bitmap;
 }
 
+// On Linux the decoder's heap blocks are failure points of the layer's fault plan, like the
+// local heap that LoadJpeg's own blocks come from.
+void HookDecoderHeap() {
+#ifndef _WIN32
+    SetDecoderHeapFaultHook(
+        [] { return Win32LayerFaultPointFails(WIN32LAYER_FAULT_DECODER_HEAP) != FALSE; });
+#endif
+}
+
 HBITMAP LoadJpegReference(HWND window, const WCHAR* path, POINT* size) {
+    HookDecoderHeap();
     int32_t length = 0;
     BYTE* image = ReadFileImage(path, &length, true);
     if (image == nullptr) return nullptr;
@@ -132,6 +146,7 @@ HBITMAP LoadJpegReference(HWND window, const WCHAR* path, POINT* size) {
 // created and the scan streams its rows straight into its bits. Peak memory is the file
 // image, the bitmap and the scan's work areas of one MCU row.
 HBITMAP LoadJpegFast(HWND window, const WCHAR* path, POINT* size, const FastKernels& kernels) {
+    HookDecoderHeap();
     int32_t length = 0;
     BYTE* image = ReadFileImage(path, &length, false);
     if (image == nullptr) return nullptr;

@@ -50,6 +50,7 @@
 #include <utility>
 #include <vector>
 
+#include "registry_fault_vfs.h"
 #include "win32/host_services.h"
 
 namespace {
@@ -223,8 +224,8 @@ LONG OpenDatabase(const std::string& path, sqlite3** db_out, int64_t* root_ids) 
     }
 
     sqlite3* db = nullptr;
-    int rc =
-        sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
+                             RegistryFaultVfsName());
     LONG status = ERROR_SUCCESS;
     std::string why;
     int64_t version = 0;

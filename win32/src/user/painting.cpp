@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "window_object.h"
+#include "fault_plan.h"
 
 namespace {
 
@@ -101,6 +102,7 @@ extern "C" WIN32LAYER_API BOOL WINAPI UpdateWindow(HWND handle) {
 extern "C" WIN32LAYER_API HDC WINAPI BeginPaint(HWND handle, LPPAINTSTRUCT paint) {
     Window* window = LookupWindow(handle);
     if (window == nullptr || paint == nullptr) return nullptr;
+    if (FaultPlanFails(WIN32LAYER_FAULT_BEGIN_PAINT)) return nullptr;
     *paint = PAINTSTRUCT{};
     RECT damaged = window->has_update ? window->update : RECT{0, 0, 0, 0};
     bool erase = window->erase_pending;
