@@ -43,11 +43,17 @@ BYTE* ReadFileImage(const WCHAR* path, int32_t* length, bool zero_first) {
         CloseHandle(file);
         return nullptr;
     }
-    // A short or failed read leaves the rest of the block zero: the parse finds no picture
-    // in what is missing.
+    // A read that fails (a card pulled out, a network file gone) gives no picture: what it
+    // did read would decode into a picture cut short, shown as if it were the file. A read
+    // that succeeds short (the file shrank meanwhile) leaves the rest of the block zero, where
+    // the parse finds no picture.
     DWORD read = 0;
-    ReadFile(file, image, size, &read, nullptr);
+    const BOOL read_ok = ReadFile(file, image, size, &read, nullptr);
     CloseHandle(file);
+    if (!read_ok) {
+        LocalFree(image);
+        return nullptr;
+    }
     if (!zero_first) {
         const DWORD reached = read < size ? read : size;
         std::memset(image + reached, 0, size - reached);
