@@ -101,7 +101,8 @@ bool IsDecodable(const JpegDecoder* decoder) {
     if (decoder->width < 1 || decoder->height < 1) return false;
     if (!decoder->scan_header_complete) return false;
     if (decoder->scan_component_count != decoder->component_count) return false;
-    return FitsBlockLimit(decoder);
+    if (!FitsBlockLimit(decoder)) return false;
+    return decoder->table_lost == 0;
 }
 
 bool FitsBlockLimit(const JpegDecoder* decoder) {
