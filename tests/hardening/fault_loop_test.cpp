@@ -108,7 +108,7 @@ INSTANTIATE_TEST_SUITE_P(
                     JpegCase{"baseline_reference", "-sample 2x2 -quality 85", true},
                     JpegCase{"restart_interval_reference", "-sample 2x1 -restart 1B", true},
                     JpegCase{"greyscale_reference", "-grayscale", true}),
-    [](const testing::TestParamInfo<JpegCase>& info) { return std::string(info.param.name); });
+    [](const testing::TestParamInfo<JpegCase>& param) { return std::string(param.param.name); });
 
 // The item created through ordinal 240, painted and destroyed.
 struct ItemCase {
@@ -180,7 +180,7 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(ItemCase{"jpeg_stretch", true, 0}, ItemCase{"jpeg_center", true, 1},
                     ItemCase{"jpeg_tile", true, 2}, ItemCase{"bitmap_stretch", false, 0},
                     ItemCase{"bitmap_center", false, 1}, ItemCase{"bitmap_tile", false, 2}),
-    [](const testing::TestParamInfo<ItemCase>& info) { return std::string(info.param.name); });
+    [](const testing::TestParamInfo<ItemCase>& param) { return std::string(param.param.name); });
 
 // The settings as stored, read straight from the registry.
 struct StoredSettings {
@@ -312,7 +312,9 @@ TEST_P(OptionsDialogFaultLoop, SavesOrStaysOpenOrNeverOpens) {
                                     read_failed ? Settings(0, 100, Wide(new_picture_)) : saved);
         } else {
             EXPECT_EQ(result, -1);
-            if (Win32LayerMessageBoxCount() > 0) EXPECT_TRUE(Win32LayerDialogStayedOpen());
+            if (Win32LayerMessageBoxCount() > 0) {
+                EXPECT_TRUE(Win32LayerDialogStayedOpen());
+            }
             ExpectEachValueOldOrNew(old_, old_);
         }
         ExpectSameLiveCounts(before);
