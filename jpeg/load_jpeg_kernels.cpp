@@ -5,8 +5,12 @@
 
 #include <cstring>
 
+#include "decoder_heap.h"
 #include "fast_scan.h"
 #include "jpeg_decoder.h"
+#ifndef _WIN32
+#include "win32/fault_points.h"
+#endif
 
 namespace varnel {
 
@@ -39,11 +43,17 @@ BYTE* ReadFileImage(const WCHAR* path, int32_t* length, bool zero_first) {
         CloseHandle(file);
         return nullptr;
     }
-    // A short or failed read leaves the rest of the block zero: the parse finds no picture
-    // in what is missing.
+    // A read that fails (a card pulled out, a network file gone) gives no picture: what it
+    // did read would decode into a picture cut short, shown as if it were the file. A read
+    // that succeeds short (the file shrank meanwhile) leaves the rest of the block zero, where
+    // the parse finds no picture.
     DWORD read = 0;
-    ReadFile(file, image, size, &read, nullptr);
+    const BOOL read_ok = ReadFile(file, image, size, &read, nullptr);
     CloseHandle(file);
+    if (!read_ok) {
+        LocalFree(image);
+        return nullptr;
+    }
     if (!zero_first) {
         const DWORD reached = read < size ? read : size;
         std::memset(image + reached, 0, size - reached);
@@ -84,7 +94,17 @@ HBITMAP CreateBitmapForWindow(HWND window, int32_t width, int32_t height, void**
     return bitmap;
 }
 
+// On Linux the decoder's heap blocks are failure points of the layer's fault plan, like the
+// local heap that LoadJpeg's own blocks come from.
+void HookDecoderHeap() {
+#ifndef _WIN32
+    SetDecoderHeapFaultHook(
+        [] { return Win32LayerFaultPointFails(WIN32LAYER_FAULT_DECODER_HEAP) != FALSE; });
+#endif
+}
+
 HBITMAP LoadJpegReference(HWND window, const WCHAR* path, POINT* size) {
+    HookDecoderHeap();
     int32_t length = 0;
     BYTE* image = ReadFileImage(path, &length, true);
     if (image == nullptr) return nullptr;
@@ -132,6 +152,7 @@ HBITMAP LoadJpegReference(HWND window, const WCHAR* path, POINT* size) {
 // created and the scan streams its rows straight into its bits. Peak memory is the file
 // image, the bitmap and the scan's work areas of one MCU row.
 HBITMAP LoadJpegFast(HWND window, const WCHAR* path, POINT* size, const FastKernels& kernels) {
+    HookDecoderHeap();
     int32_t length = 0;
     BYTE* image = ReadFileImage(path, &length, false);
     if (image == nullptr) return nullptr;

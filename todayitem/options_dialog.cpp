@@ -93,9 +93,17 @@ void InitializeDialog(HWND dialog) {
     FormatDecimal(settings.height, height);
     SetDlgItemText(dialog, kHeightEdit, height);
 
+    // A list that could not be filled whole would save a placement the user did not choose
+    // (the stored one missing from the list selects nothing, saved as -1; a gap shifts the
+    // others): the dialog closes at once instead, and nothing is saved.
     HWND combo = GetDlgItem(dialog, kModeCombo);
-    for (const WCHAR* name : kModeNames)
-        SendMessage(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));
+    for (const WCHAR* name : kModeNames) {
+        const LRESULT added = SendMessage(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));
+        if (added == CB_ERR || added == CB_ERRSPACE) {
+            EndDialog(dialog, -1);
+            return;
+        }
+    }
     // A mode outside the list leaves nothing selected.
     SendMessage(combo, CB_SETCURSEL, static_cast<WPARAM>(static_cast<int32_t>(settings.mode)), 0);
 }

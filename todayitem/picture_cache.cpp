@@ -67,34 +67,35 @@ POINT DrawableSize(POINT stored) {
 }
 
 // Places a picture of width pw and height ph, selected into picture_dc, into the cache of
-// width w and height h selected into cache_dc.
-void PlacePicture(HDC cache_dc, int w, int h, HDC picture_dc, int pw, int ph, DrawMode mode) {
+// width w and height h selected into cache_dc. False when a copy failed, which leaves the
+// picture drawn in part.
+bool PlacePicture(HDC cache_dc, int w, int h, HDC picture_dc, int pw, int ph, DrawMode mode) {
     switch (mode) {
         case DrawMode::Stretch:
-            StretchBlt(cache_dc, 0, 0, w, h, picture_dc, 0, 0, pw, ph, SRCCOPY);
-            break;
+            return StretchBlt(cache_dc, 0, 0, w, h, picture_dc, 0, 0, pw, ph, SRCCOPY) != FALSE;
         case DrawMode::Center: {
             // Signed halving that truncates toward zero: the odd pixel of margin or crop falls
             // on the right or bottom.
             int64_t x = (static_cast<int64_t>(w) - pw) / 2;
             int64_t y = (static_cast<int64_t>(h) - ph) / 2;
-            BitBlt(cache_dc, static_cast<int>(x), static_cast<int>(y), pw, ph, picture_dc, 0, 0,
-                   SRCCOPY);
-            break;
+            return BitBlt(cache_dc, static_cast<int>(x), static_cast<int>(y), pw, ph, picture_dc, 0,
+                          0, SRCCOPY) != FALSE;
         }
         case DrawMode::Tile:
-            if (pw <= 0 || ph <= 0) break;
+            if (pw <= 0 || ph <= 0) return true;
             // Columns outer, rows inner; the copies at the right and bottom edges are clipped.
             for (int64_t x = 0; x < w; x += pw) {
                 for (int64_t y = 0; y < h; y += ph) {
-                    BitBlt(cache_dc, static_cast<int>(x), static_cast<int>(y), pw, ph, picture_dc,
-                           0, 0, SRCCOPY);
+                    if (!BitBlt(cache_dc, static_cast<int>(x), static_cast<int>(y), pw, ph,
+                                picture_dc, 0, 0, SRCCOPY)) {
+                        return false;
+                    }
                 }
             }
-            break;
+            return true;
         default:
             // An unknown placement draws nothing: the cache stays white.
-            break;
+            return true;
     }
 }
 
@@ -104,26 +105,39 @@ void ComposeCache(HWND window, HBITMAP picture, POINT picture_size) {
     int w = client.right - client.left;
     int h = client.bottom - client.top;
 
+    // The cache is kept only when it was made white first: a bitmap that could not be
+    // selected or filled holds whatever the memory held, which is no picture and not white.
+    // Without a cache the window shows its white background.
     HDC window_dc = GetDC(window);
-    HDC cache_dc = CreateCompatibleDC(window_dc);
-    HBITMAP cache = CreateCompatibleBitmap(window_dc, w, h);
-    HGDIOBJ cache_dc_bitmap = SelectObject(cache_dc, cache);
-    FillRect(cache_dc, &client, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    HDC cache_dc = window_dc != nullptr ? CreateCompatibleDC(window_dc) : nullptr;
+    HBITMAP cache = cache_dc != nullptr ? CreateCompatibleBitmap(window_dc, w, h) : nullptr;
+    HGDIOBJ cache_dc_bitmap = cache != nullptr ? SelectObject(cache_dc, cache) : nullptr;
+    const auto white = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+    bool whole =
+        cache_dc_bitmap != nullptr && white != nullptr && FillRect(cache_dc, &client, white) != 0;
 
-    HDC picture_dc = CreateCompatibleDC(window_dc);
     // A picture without a positive width and height has nothing to draw.
-    if (picture != nullptr && picture_size.x > 0 && picture_size.y > 0) {
-        HGDIOBJ picture_dc_bitmap = SelectObject(picture_dc, picture);
-        PlacePicture(cache_dc, w, h, picture_dc, picture_size.x, picture_size.y,
-                     item_settings.mode);
-        SelectObject(picture_dc, picture_dc_bitmap);
+    if (whole && picture != nullptr && picture_size.x > 0 && picture_size.y > 0) {
+        HDC picture_dc = CreateCompatibleDC(window_dc);
+        HGDIOBJ picture_dc_bitmap =
+            picture_dc != nullptr ? SelectObject(picture_dc, picture) : nullptr;
+        const bool placed =
+            picture_dc_bitmap != nullptr && PlacePicture(cache_dc, w, h, picture_dc, picture_size.x,
+                                                         picture_size.y, item_settings.mode);
+        if (picture_dc_bitmap != nullptr) SelectObject(picture_dc, picture_dc_bitmap);
+        if (picture_dc != nullptr) DeleteDC(picture_dc);
+        // A picture drawn in part is not shown: the item is white again, or has no cache.
+        if (!placed && FillRect(cache_dc, &client, white) == 0) whole = false;
     }
 
-    SelectObject(cache_dc, cache_dc_bitmap);
-    DeleteDC(picture_dc);
-    DeleteDC(cache_dc);
-    ReleaseDC(window, window_dc);
+    if (cache_dc_bitmap != nullptr) SelectObject(cache_dc, cache_dc_bitmap);
+    if (cache_dc != nullptr) DeleteDC(cache_dc);
+    if (window_dc != nullptr) ReleaseDC(window, window_dc);
     if (picture != nullptr) DeleteObject(picture);
+    if (!whole && cache != nullptr) {
+        DeleteObject(cache);
+        cache = nullptr;
+    }
     picture_cache = cache;
 }
 
@@ -162,11 +176,16 @@ void BuildPictureCache(HWND window) {
 
 void PaintFromCache(HWND, HDC dc, const RECT* damaged) {
     if (picture_cache == nullptr) return;
+    // When the cache cannot be selected, nothing is copied (not the memory DC's default
+    // bitmap): the damaged area keeps the white background that the paint erased it to.
     HDC cache_dc = CreateCompatibleDC(dc);
+    if (cache_dc == nullptr) return;
     HGDIOBJ cache_dc_bitmap = SelectObject(cache_dc, picture_cache);
-    BitBlt(dc, damaged->left, damaged->top, damaged->right - damaged->left,
-           damaged->bottom - damaged->top, cache_dc, damaged->left, damaged->top, SRCCOPY);
-    SelectObject(cache_dc, cache_dc_bitmap);
+    if (cache_dc_bitmap != nullptr) {
+        BitBlt(dc, damaged->left, damaged->top, damaged->right - damaged->left,
+               damaged->bottom - damaged->top, cache_dc, damaged->left, damaged->top, SRCCOPY);
+        SelectObject(cache_dc, cache_dc_bitmap);
+    }
     DeleteDC(cache_dc);
 }
 

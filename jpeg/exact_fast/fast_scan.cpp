@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "decoder_heap.h"
 #include "fast_bit_reader.h"
 #include "fast_color.h"
 #include "fast_huffman.h"
@@ -171,7 +172,7 @@ bool DecodeScanToRows(JpegDecoder* decoder, uint8_t* rows, int64_t stride,
     const int64_t term_width = int64_t{strip_cols} * layout.h_max * 8 + kRowSlack;
     total += 6 * term_width * 4 + 64;
     if (total > kMaxBlockBytes) return false;
-    void* block = std::malloc(static_cast<size_t>(total));
+    void* block = DecoderAllocate(static_cast<size_t>(total));
     if (block == nullptr) return false;
 
     auto* cursor = static_cast<uint8_t*>(AlignUp(block));

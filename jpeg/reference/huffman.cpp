@@ -51,7 +51,10 @@ void AnalysisDHT(JpegDecoder* decoder, int32_t length) {
         if (count == 0 || table->sizes == nullptr || table->codes == nullptr ||
             table->values == nullptr) {
             // An empty table, or one that cannot be held, is left undefined; its symbol
-            // bytes are still passed over so that the parse goes on where it would.
+            // bytes are still passed over so that the parse goes on where it would. A table
+            // that could not be held is remembered: without it the picture would come out
+            // wrong, so the decode gate refuses the file.
+            if (count > 0) decoder->table_lost = 1;
             ForgetTable(table);
             for (int32_t i = 0; i < count; ++i) ReadByte(reader);
         } else {

@@ -3,6 +3,7 @@
 // factors, and the MCU converted from YCbCr to RGB into the three planes.
 #include <cstdlib>
 
+#include "decoder_heap.h"
 #include "jpeg_decoder.h"
 
 namespace varnel {
@@ -27,7 +28,7 @@ bool DecodeScan(JpegDecoder* decoder) {
                                static_cast<size_t>(layout.mcu_rows) *
                                static_cast<size_t>(layout.h_max * layout.v_max * 64);
     for (uint8_t*& plane : decoder->planes) {
-        plane = static_cast<uint8_t*>(std::malloc(plane_bytes));
+        plane = static_cast<uint8_t*>(DecoderAllocate(plane_bytes));
         if (plane == nullptr) return false;
     }
 

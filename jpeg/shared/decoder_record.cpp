@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "decoder_heap.h"
 #include "jpeg_decoder.h"
 
 namespace varnel {
@@ -49,7 +50,7 @@ void DestroyDecoder(JpegDecoder* decoder) {
 
 int32_t Attach(JpegDecoder* decoder, const uint8_t* image, int32_t length) {
     std::free(decoder->reader);
-    decoder->reader = static_cast<JpegReader*>(std::malloc(sizeof(JpegReader)));
+    decoder->reader = static_cast<JpegReader*>(DecoderAllocate(sizeof(JpegReader)));
     if (decoder->reader == nullptr) return -1;
     decoder->reader->consumed = nullptr;
     Init(decoder->reader, image, length);
@@ -65,7 +66,8 @@ void AllocIntArray(int32_t** slot, int32_t count, int32_t fill, const char* /*la
     *slot = nullptr;
     if (count < 0) return;
     // One element at least, so that a count of 0 still gives a block as the allocator would.
-    auto* values = static_cast<int32_t*>(std::malloc(sizeof(int32_t) * (count > 0 ? count : 1)));
+    auto* values =
+        static_cast<int32_t*>(DecoderAllocate(sizeof(int32_t) * (count > 0 ? count : 1)));
     *slot = values;
     if (values == nullptr) return;
     for (int32_t i = 0; i < count; ++i) values[i] = fill;
@@ -99,7 +101,8 @@ bool IsDecodable(const JpegDecoder* decoder) {
     if (decoder->width < 1 || decoder->height < 1) return false;
     if (!decoder->scan_header_complete) return false;
     if (decoder->scan_component_count != decoder->component_count) return false;
-    return FitsBlockLimit(decoder);
+    if (!FitsBlockLimit(decoder)) return false;
+    return decoder->table_lost == 0;
 }
 
 bool FitsBlockLimit(const JpegDecoder* decoder) {

@@ -87,6 +87,9 @@ struct JpegDecoder {
     // there was none; soi_found: 1 once the SOI search succeeded.
     int32_t frame_marker;
     int32_t soi_found;
+    // Set by AnalysisDHT when a table's arrays could not be allocated: the scan would decode
+    // with that table missing, a different picture, so the decode gate refuses the file.
+    int32_t table_lost;
 };
 
 // Zig-zag sequence of T.81 Figure A.6: the natural index of each zig-zag position.

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "decoder_heap.h"
 #include "jpeg_decoder.h"
 
 namespace varnel {
@@ -44,7 +45,7 @@ void AnalysisCOM(JpegDecoder* decoder) {
     decoder->comment = nullptr;
     if (n < 0) return;
     // Zero-filled, so that a comment cut short by the end of the image reads as zeros.
-    decoder->comment = static_cast<char*>(std::calloc(static_cast<size_t>(n) + 1, 1));
+    decoder->comment = static_cast<char*>(DecoderAllocateZeroed(static_cast<size_t>(n) + 1, 1));
     if (decoder->comment == nullptr) return;
     ReadBytes(decoder->reader, reinterpret_cast<uint8_t*>(decoder->comment), n);
     decoder->comment[n] = 0;

@@ -52,6 +52,7 @@ const Check kChecks[] = {
     {Refusal::kNotInterleaved,
      [](const JpegDecoder* d) { return d->scan_component_count != d->component_count; }},
     {Refusal::kTooLarge, [](const JpegDecoder* d) { return !FitsBlockLimit(d); }},
+    {Refusal::kTableLost, [](const JpegDecoder* d) { return d->table_lost != 0; }},
 };
 
 // The frame markers that the parser does not read, by coding process.
@@ -118,6 +119,8 @@ const Wording kWordings[] = {
      "the first scan is not interleaved (it holds %d of the %d components)", kReencode},
     {Refusal::kTooLarge, "picture too large (%d x %d; its bitmap would exceed 2 GiB)",
      "scale it down"},
+    {Refusal::kTableLost, "out of memory while reading its Huffman tables",
+     "close other programs and try again"},
 };
 
 }  // namespace

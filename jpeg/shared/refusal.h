@@ -28,6 +28,7 @@ enum class Refusal {
     kScanHeaderCut,      // the scan header ends with the file
     kNotInterleaved,     // Ns differs from Nf
     kTooLarge,           // a plane or the bitmap would exceed kMaxBlockBytes
+    kTableLost,          // a Huffman table could not be allocated
 };
 
 // The reason the gate refuses the parsed file, kNone when IsDecodable holds.

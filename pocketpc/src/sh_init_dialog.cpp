@@ -5,11 +5,15 @@
 
 #ifndef _WIN32
 #include "shell_dialog_record.h"
+#include "win32/fault_points.h"
 #endif
 
 extern "C" WIN32LAYER_API BOOL WINAPI SHInitDialog(PSHINITDLGINFO info) {
     if (info == nullptr || (info->dwMask & ~static_cast<DWORD>(SHIDIM_FLAGS)) != 0) return FALSE;
     if (!IsWindow(info->hDlg)) return FALSE;
+#ifndef _WIN32
+    if (Win32LayerFaultPointFails(WIN32LAYER_FAULT_SH_INIT_DIALOG)) return FALSE;
+#endif
     const DWORD flags = (info->dwMask & SHIDIM_FLAGS) != 0 ? info->dwFlags : 0;
 #ifndef _WIN32
     ShellDialogRecordCall(info->hDlg, info->dwMask, flags);

@@ -10,6 +10,9 @@
 
 #include "bmp_decode.h"
 #include "pocketpc.h"
+#ifndef _WIN32
+#include "win32/fault_points.h"
+#endif
 
 namespace {
 
@@ -54,6 +57,9 @@ extern "C" WIN32LAYER_API HBITMAP WINAPI SHLoadDIBitmap(LPCWSTR path) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return nullptr;
     }
+#ifndef _WIN32
+    if (Win32LayerFaultPointFails(WIN32LAYER_FAULT_SH_LOAD_DIB_BITMAP)) return nullptr;
+#endif
     size_t size = 0;
     SetLastError(ERROR_SUCCESS);
     const std::unique_ptr<uint8_t[]> file = ReadWholeFile(path, &size);

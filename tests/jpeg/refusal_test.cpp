@@ -5,6 +5,7 @@
 #include <ostream>
 #include <string>
 
+#include "decoder_heap.h"
 #include "gate_streams.h"
 #include "refusal.h"
 
@@ -56,6 +57,42 @@ TEST(GateRefusal, EveryOtherFrameMarkerIsNamed) {
             << words;
         EXPECT_EQ(varnel::Decode(decoder.get()), varnel::kNothingToDecode);
     }
+}
+
+// The parse of a file the gate admits, with its n-th heap block failing (the decoder's heap
+// hook): the reader's block fails Attach; a Huffman table's array leaves the table out, and
+// the gate refuses the file, naming the lost table, rather than decode it without the table.
+int blocks_until_failure = 0;
+bool CountdownFails() {
+    return --blocks_until_failure == 0;
+}
+
+TEST(GateRefusal, AHuffmanTableThatCannotBeAllocatedRefusesTheFile) {
+    const Image image(BuildStream(stagetest::StreamSpec{}));
+    int lost_tables = 0;
+    for (int nth = 1;; ++nth) {
+        blocks_until_failure = nth;
+        varnel::SetDecoderHeapFaultHook(CountdownFails);
+        Decoder decoder;
+        const int32_t attached = varnel::Attach(decoder.get(), image.data, image.size);
+        varnel::SetDecoderHeapFaultHook(nullptr);
+        if (nth == 1) {
+            EXPECT_LT(attached, 0) << "the reader's block failed";
+            continue;
+        }
+        ASSERT_EQ(attached, 0);
+        const Refusal reason = varnel::FindRefusal(decoder.get());
+        if (blocks_until_failure > 0) {
+            // Every block of the parse was had: the file is admitted as without the hook.
+            EXPECT_EQ(reason, Refusal::kNone);
+            break;
+        }
+        EXPECT_EQ(reason, Refusal::kTableLost) << "block " << nth;
+        EXPECT_NE(varnel::DescribeRefusal(decoder.get()).find("out of memory"), std::string::npos);
+        EXPECT_EQ(varnel::Decode(decoder.get()), varnel::kNothingToDecode);
+        ++lost_tables;
+    }
+    EXPECT_GE(lost_tables, 3) << "the three arrays of at least one table";
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include <system_error>
 
 #include "dialog_actions.h"
+#include "fault_plan.h"
 #include "utf16_path.h"
 #include "win32/common_dialogs.h"
 #include "win32/kernel.h"
@@ -152,6 +153,10 @@ WIN32LAYER_API BOOL WINAPI GetOpenFileNameW(LPOPENFILENAMEW record) {
     asked.filter_index = record->nFilterIndex;
     asked.max_file = record->nMaxFile;
     AskedDialogs().push_back(std::move(asked));
+    if (FaultPlanFails(WIN32LAYER_FAULT_GET_OPEN_FILE_NAME)) {
+        extended_error = FaultPointError(WIN32LAYER_FAULT_GET_OPEN_FILE_NAME);
+        return FALSE;
+    }
     if (record->lpstrFile == nullptr) {
         extended_error = CDERR_INITIALIZATION;
         return FALSE;

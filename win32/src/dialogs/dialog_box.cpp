@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "controls.h"
+#include "fault_plan.h"
 #include "dialog_actions.h"
 #include "dialog_template.h"
 #include "window_object.h"
@@ -225,6 +226,10 @@ extern "C" {
 
 WIN32LAYER_API INT_PTR WINAPI DialogBoxParamW(HINSTANCE instance, LPCWSTR name, HWND owner,
                                               DLGPROC procedure, LPARAM param) {
+    if (FaultPlanFails(WIN32LAYER_FAULT_DIALOG_BOX)) {
+        RecordDialogOutcome(false);
+        return -1;
+    }
     HRSRC resource = FindResourceW(instance, name, RT_DIALOG);
     HGLOBAL loaded = resource != nullptr ? LoadResource(instance, resource) : nullptr;
     const void* bytes = loaded != nullptr ? LockResource(loaded) : nullptr;

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "dialog_actions.h"
+#include "fault_plan.h"
 #include "win32/dialog_driver.h"
 
 namespace {
@@ -59,6 +60,7 @@ WIN32LAYER_API int WINAPI MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption,
         SetLastError(ERROR_INVALID_MSGBOX_STYLE);
         return 0;
     }
+    if (FaultPlanFails(WIN32LAYER_FAULT_MESSAGE_BOX)) return 0;
     ShownBox box{owner,
                  text != nullptr ? text : u"",
                  caption != nullptr ? caption : u"Error",

@@ -5,6 +5,7 @@
 #include <new>
 
 #include "gdi_objects.h"
+#include "fault_plan.h"
 #include "screen.h"
 
 namespace {
@@ -62,6 +63,7 @@ extern "C" WIN32LAYER_API HDC WINAPI GetDC(HWND window) {
         SetLastError(ERROR_INVALID_WINDOW_HANDLE);
         return nullptr;
     }
+    if (FaultPlanFails(WIN32LAYER_FAULT_GET_DC)) return nullptr;
     auto* context = new (std::nothrow) DeviceContext;
     if (context == nullptr) return nullptr;
     context->kind = HandleKind::WindowDC;
@@ -81,6 +83,7 @@ extern "C" WIN32LAYER_API int WINAPI ReleaseDC(HWND window, HDC dc) {
 
 extern "C" WIN32LAYER_API HDC WINAPI CreateCompatibleDC(HDC dc) {
     if (dc != nullptr && LookupDC(dc) == nullptr) return nullptr;
+    if (FaultPlanFails(WIN32LAYER_FAULT_CREATE_COMPATIBLE_DC)) return nullptr;
     auto* context = new (std::nothrow) DeviceContext;
     if (context == nullptr) return nullptr;
     context->kind = HandleKind::MemoryDC;

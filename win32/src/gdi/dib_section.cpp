@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "gdi_objects.h"
+#include "fault_plan.h"
 
 namespace {
 
@@ -29,6 +30,7 @@ extern "C" WIN32LAYER_API HBITMAP WINAPI CreateDIBSection(HDC /*dc*/, const BITM
                                                           UINT usage, void** bits, HANDLE section,
                                                           DWORD offset) {
     if (bits != nullptr) *bits = nullptr;
+    if (FaultPlanFails(WIN32LAYER_FAULT_CREATE_DIB_SECTION)) return nullptr;
     if (info == nullptr || section != nullptr || offset != 0 ||
         (usage != DIB_RGB_COLORS && usage != DIB_PAL_COLORS)) {
         SetLastError(ERROR_INVALID_PARAMETER);
@@ -101,6 +103,7 @@ extern "C" WIN32LAYER_API HBITMAP WINAPI CreateDIBSection(HDC /*dc*/, const BITM
 extern "C" WIN32LAYER_API HBITMAP WINAPI CreateCompatibleBitmap(HDC dc, int width, int height) {
     DeviceContext* context = LookupDC(dc);
     if (context == nullptr) return nullptr;
+    if (FaultPlanFails(WIN32LAYER_FAULT_CREATE_COMPATIBLE_BITMAP)) return nullptr;
     if (width < 0 || height < 0) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return nullptr;

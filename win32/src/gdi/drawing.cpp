@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "gdi_objects.h"
+#include "fault_plan.h"
 #include "win32/user.h"
 
 namespace {
@@ -143,12 +144,14 @@ BOOL Blit(HDC dest_handle, int x, int y, int width, int height, HDC source_handl
 
 extern "C" WIN32LAYER_API BOOL WINAPI BitBlt(HDC dest, int x, int y, int width, int height,
                                              HDC source, int source_x, int source_y, DWORD rop) {
+    if (FaultPlanFails(WIN32LAYER_FAULT_BIT_BLT)) return FALSE;
     return Blit(dest, x, y, width, height, source, source_x, source_y, width, height, rop);
 }
 
 extern "C" WIN32LAYER_API BOOL WINAPI StretchBlt(HDC dest, int x, int y, int width, int height,
                                                  HDC source, int source_x, int source_y,
                                                  int source_width, int source_height, DWORD rop) {
+    if (FaultPlanFails(WIN32LAYER_FAULT_STRETCH_BLT)) return FALSE;
     return Blit(dest, x, y, width, height, source, source_x, source_y, source_width, source_height,
                 rop);
 }
@@ -156,6 +159,7 @@ extern "C" WIN32LAYER_API BOOL WINAPI StretchBlt(HDC dest, int x, int y, int wid
 extern "C" WIN32LAYER_API int WINAPI FillRect(HDC dc, const RECT* rect, HBRUSH brush_handle) {
     DeviceContext* context = LookupDC(dc);
     if (context == nullptr || rect == nullptr) return 0;
+    if (FaultPlanFails(WIN32LAYER_FAULT_FILL_RECT)) return 0;
     COLORREF color;
     // Small values stand for a system colour plus one, as in a class background.
     auto value = reinterpret_cast<uintptr_t>(brush_handle);

@@ -6,6 +6,7 @@
 #include <new>
 
 #include "gdi_objects.h"
+#include "fault_plan.h"
 
 namespace {
 
@@ -94,6 +95,7 @@ extern "C" WIN32LAYER_API HBRUSH WINAPI CreateSolidBrush(COLORREF color) {
 
 extern "C" WIN32LAYER_API HGDIOBJ WINAPI GetStockObject(int index) {
     if (index < 0 || index >= kStockBrushCount) return nullptr;
+    if (FaultPlanFails(WIN32LAYER_FAULT_GET_STOCK_OBJECT)) return nullptr;
     return Stock().brushes[index];
 }
 
@@ -105,6 +107,7 @@ extern "C" WIN32LAYER_API HGDIOBJ WINAPI SelectObject(HDC dc, HGDIOBJ object) {
         SetLastError(ERROR_INVALID_HANDLE);
         return nullptr;
     }
+    if (FaultPlanFails(WIN32LAYER_FAULT_SELECT_OBJECT)) return nullptr;
     bool stock = HandleIsStock(object);
     if (kind == HandleKind::Bitmap) {
         // Only a memory DC takes a bitmap, and a bitmap is in one DC at a time.

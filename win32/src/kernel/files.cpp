@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include "handle_table.h"
+#include "fault_plan.h"
 #include "utf16_path.h"
 #include "win32/kernel.h"
 
@@ -89,6 +90,7 @@ extern "C" WIN32LAYER_API HANDLE WINAPI CreateFileW(LPCWSTR path, DWORD access, 
                                                     HANDLE /*template_file*/) {
     std::string linux_path;
     if (!LinuxPath(path, &linux_path)) return INVALID_HANDLE_VALUE;
+    if (FaultPlanFails(WIN32LAYER_FAULT_CREATE_FILE)) return INVALID_HANDLE_VALUE;
 
     bool want_read = (access & (GENERIC_READ | GENERIC_ALL)) != 0;
     bool want_write = (access & (GENERIC_WRITE | GENERIC_ALL)) != 0;
@@ -167,6 +169,7 @@ extern "C" WIN32LAYER_API HANDLE WINAPI CreateFileW(LPCWSTR path, DWORD access, 
 extern "C" WIN32LAYER_API DWORD WINAPI GetFileSize(HANDLE file, LPDWORD size_high) {
     FileObject* object = LookupFile(file);
     if (object == nullptr) return INVALID_FILE_SIZE;
+    if (FaultPlanFails(WIN32LAYER_FAULT_GET_FILE_SIZE)) return INVALID_FILE_SIZE;
     struct stat info;
     if (fstat(object->fd, &info) != 0) {
         SetLastError(ERROR_INVALID_HANDLE);
@@ -193,11 +196,14 @@ extern "C" WIN32LAYER_API BOOL WINAPI ReadFile(HANDLE file, LPVOID buffer, DWORD
         SetLastError(ERROR_NOACCESS);
         return FALSE;
     }
-    // Like ReadFile on a disk file: read until the request is met or the file ends.
+    // Like ReadFile on a disk file: read until the request is met or the file ends. A failure
+    // that the fault plan asks for stops after half the request, as a card pulled out would.
     auto* out = static_cast<unsigned char*>(buffer);
     DWORD total = 0;
-    while (total < to_read) {
-        size_t chunk = to_read - total;
+    const bool fails = FaultPlanFails(WIN32LAYER_FAULT_READ_FILE);
+    const DWORD wanted = fails ? to_read / 2 : to_read;
+    while (total < wanted) {
+        size_t chunk = wanted - total;
         if (chunk > (1u << 30)) chunk = 1u << 30;
         ssize_t got = read(object->fd, out + total, chunk);
         if (got < 0) {
@@ -211,6 +217,10 @@ extern "C" WIN32LAYER_API BOOL WINAPI ReadFile(HANDLE file, LPVOID buffer, DWORD
         total += static_cast<DWORD>(got);
     }
     if (read_count != nullptr) *read_count = total;
+    if (fails) {
+        SetLastError(FaultPointError(WIN32LAYER_FAULT_READ_FILE));
+        return FALSE;
+    }
     SetLastError(ERROR_SUCCESS);
     return TRUE;
 }
@@ -230,8 +240,10 @@ extern "C" WIN32LAYER_API BOOL WINAPI WriteFile(HANDLE file, LPCVOID buffer, DWO
     }
     const auto* in = static_cast<const unsigned char*>(buffer);
     DWORD total = 0;
-    while (total < to_write) {
-        size_t chunk = to_write - total;
+    const bool fails = FaultPlanFails(WIN32LAYER_FAULT_WRITE_FILE);
+    const DWORD wanted = fails ? to_write / 2 : to_write;
+    while (total < wanted) {
+        size_t chunk = wanted - total;
         if (chunk > (1u << 30)) chunk = 1u << 30;
         ssize_t put = write(object->fd, in + total, chunk);
         if (put < 0) {
@@ -243,6 +255,10 @@ extern "C" WIN32LAYER_API BOOL WINAPI WriteFile(HANDLE file, LPCVOID buffer, DWO
         total += static_cast<DWORD>(put);
     }
     if (written != nullptr) *written = total;
+    if (fails) {
+        SetLastError(FaultPointError(WIN32LAYER_FAULT_WRITE_FILE));
+        return FALSE;
+    }
     SetLastError(ERROR_SUCCESS);
     return TRUE;
 }
@@ -290,6 +306,7 @@ extern "C" WIN32LAYER_API BOOL WINAPI CloseHandle(HANDLE handle) {
 extern "C" WIN32LAYER_API DWORD WINAPI GetFileAttributesW(LPCWSTR path) {
     std::string linux_path;
     if (!LinuxPath(path, &linux_path)) return INVALID_FILE_ATTRIBUTES;
+    if (FaultPlanFails(WIN32LAYER_FAULT_GET_FILE_ATTRIBUTES)) return INVALID_FILE_ATTRIBUTES;
     struct stat info;
     if (stat(linux_path.c_str(), &info) != 0) {
         SetLastError(ErrorFromErrno(errno, linux_path));

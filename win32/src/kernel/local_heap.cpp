@@ -9,6 +9,7 @@
 #include <unordered_set>
 
 #include "win32/kernel.h"
+#include "fault_plan.h"
 #include "win32/test_probes.h"
 
 namespace {
@@ -36,6 +37,7 @@ extern "C" WIN32LAYER_API HLOCAL WINAPI LocalAlloc(UINT flags, SIZE_T bytes) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return nullptr;
     }
+    if (FaultPlanFails(WIN32LAYER_FAULT_LOCAL_ALLOC)) return nullptr;
     if (bytes > kLargestBlock) {
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return nullptr;

@@ -14,6 +14,7 @@
 // ERROR_INVALID_PARAMETER); keys have no class and no last-write time (both read back empty and
 // zero); after Win32LayerSetRegistryPath, handles opened on the previous database are invalid.
 #include "win32/registry.h"
+#include "fault_plan.h"
 
 #include <cstring>
 #include <new>
@@ -217,6 +218,9 @@ WIN32LAYER_API LSTATUS WINAPI RegOpenKeyExW(HKEY key, LPCWSTR sub_key, DWORD /*o
                                             REGSAM sam, PHKEY result) {
     if (result == nullptr) return ERROR_INVALID_PARAMETER;
     *result = nullptr;
+    if (FaultPlanFails(WIN32LAYER_FAULT_REG_OPEN_KEY)) {
+        return static_cast<LSTATUS>(FaultPointError(WIN32LAYER_FAULT_REG_OPEN_KEY));
+    }
     Call call;
     int64_t id = 0;
     LONG status = CallBeginOnPath(&call, key, sub_key, false, &id);
@@ -233,6 +237,9 @@ WIN32LAYER_API LSTATUS WINAPI RegCreateKeyExW(HKEY key, LPCWSTR sub_key, DWORD /
     if (result == nullptr) return ERROR_INVALID_PARAMETER;
     *result = nullptr;
     if (options != REG_OPTION_NON_VOLATILE) return ERROR_INVALID_PARAMETER;
+    if (FaultPlanFails(WIN32LAYER_FAULT_REG_CREATE_KEY)) {
+        return static_cast<LSTATUS>(FaultPointError(WIN32LAYER_FAULT_REG_CREATE_KEY));
+    }
     Call call;
     LONG status = CallBeginOnPath(&call, key, sub_key, true, nullptr);
     if (status != ERROR_SUCCESS) return status;
@@ -264,6 +271,9 @@ WIN32LAYER_API LSTATUS WINAPI RegCreateKeyExW(HKEY key, LPCWSTR sub_key, DWORD /
 WIN32LAYER_API LSTATUS WINAPI RegQueryValueExW(HKEY key, LPCWSTR value_name, LPDWORD /*reserved*/,
                                                LPDWORD type, LPBYTE data, LPDWORD data_size) {
     if (data != nullptr && data_size == nullptr) return ERROR_INVALID_PARAMETER;
+    if (FaultPlanFails(WIN32LAYER_FAULT_REG_QUERY_VALUE)) {
+        return static_cast<LSTATUS>(FaultPointError(WIN32LAYER_FAULT_REG_QUERY_VALUE));
+    }
     Call call;
     LONG status = CallBeginOnValue(&call, key, value_name, false, KEY_QUERY_VALUE);
     if (status != ERROR_SUCCESS) return status;
@@ -279,6 +289,9 @@ WIN32LAYER_API LSTATUS WINAPI RegSetValueExW(HKEY key, LPCWSTR value_name, DWORD
                                              DWORD type, const BYTE* data, DWORD data_size) {
     if (data == nullptr && data_size != 0) return ERROR_INVALID_PARAMETER;
     if (data_size > 0x7fffffffUL) return ERROR_NOT_ENOUGH_MEMORY;  // more than SQLite holds
+    if (FaultPlanFails(WIN32LAYER_FAULT_REG_SET_VALUE)) {
+        return static_cast<LSTATUS>(FaultPointError(WIN32LAYER_FAULT_REG_SET_VALUE));
+    }
     Call call;
     LONG status = CallBeginOnValue(&call, key, value_name, true, KEY_SET_VALUE);
     if (status != ERROR_SUCCESS) return status;
@@ -290,6 +303,9 @@ WIN32LAYER_API LSTATUS WINAPI RegSetValueExW(HKEY key, LPCWSTR value_name, DWORD
 
 WIN32LAYER_API LSTATUS WINAPI RegDeleteKeyW(HKEY key, LPCWSTR sub_key) {
     if (sub_key == nullptr) return ERROR_INVALID_PARAMETER;
+    if (FaultPlanFails(WIN32LAYER_FAULT_REG_DELETE_KEY)) {
+        return static_cast<LSTATUS>(FaultPointError(WIN32LAYER_FAULT_REG_DELETE_KEY));
+    }
     Call call;
     int64_t target = 0;
     LONG status = CallBeginOnPath(&call, key, sub_key, true, &target);

@@ -50,6 +50,7 @@
 #include <utility>
 #include <vector>
 
+#include "registry_fault_vfs.h"
 #include "win32/host_services.h"
 
 namespace {
@@ -93,6 +94,7 @@ struct RegistryConnection {
     uint64_t generation = 0;
     int64_t root_ids[static_cast<int>(RegistryRoot::Count)] = {};
     bool corruption_reported = false;
+    bool open_failure_reported = false;  // for the current path, until an open succeeds
     // Prepared statements of db not in use, by their SQL text: each registry call runs a few
     // statements of a fixed set, and parsing one again costs more than running it. A statement
     // taken by a RegistryStatement comes back, reset, when the holder leaves scope, so that one
@@ -126,7 +128,12 @@ std::string DefaultRegistryPath() {
     return base + "/win32layer/registry.sqlite3";
 }
 
+// Once for a path: a database that cannot be opened is tried again by each call (see
+// RegistrySessionBegin), and says so only the first time.
 void ReportOpenFailure(const std::string& path, const char* why, LONG status) {
+    RegistryConnection& connection = Connection();
+    if (connection.open_failure_reported) return;
+    connection.open_failure_reported = true;
     std::fprintf(stderr,
                  "win32layer: the registry database \"%s\" cannot be used (%s); registry calls "
                  "fail with error %ld and the file is left as it is\n",
@@ -223,8 +230,8 @@ LONG OpenDatabase(const std::string& path, sqlite3** db_out, int64_t* root_ids) 
     }
 
     sqlite3* db = nullptr;
-    int rc =
-        sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
+                             RegistryFaultVfsName());
     LONG status = ERROR_SUCCESS;
     std::string why;
     int64_t version = 0;
@@ -294,6 +301,7 @@ void CloseConnection(RegistryConnection* connection) {
     connection->tried = false;
     connection->open_status = ERROR_SUCCESS;
     connection->corruption_reported = false;
+    connection->open_failure_reported = false;
     ++connection->generation;
 }
 
@@ -301,6 +309,7 @@ void OpenConnection(RegistryConnection* connection) {
     connection->tried = true;
     const std::string path = connection->path_set ? connection->path : DefaultRegistryPath();
     connection->open_status = OpenDatabase(path, &connection->db, connection->root_ids);
+    if (connection->db != nullptr) connection->open_failure_reported = false;
 }
 
 }  // namespace
@@ -339,7 +348,14 @@ int RegistryPrepare(sqlite3* db, const char* sql, RegistryStatement* statement) 
 void RegistrySessionBegin(RegistrySession* session) {
     RegistryConnection& connection = Connection();
     session->lock = std::unique_lock<std::mutex>(connection.mutex);
-    if (!connection.tried) OpenConnection(&connection);
+    // A database that could not be opened (a full disk, a locked file, a folder that could not
+    // be made, memory short) is tried again by the next call, so that one passing failure does
+    // not leave a long-running process without its registry. One that is damaged or not a
+    // registry is not: it is left as it is.
+    if (!connection.tried ||
+        (connection.db == nullptr && connection.open_status != ERROR_REGISTRY_CORRUPT)) {
+        OpenConnection(&connection);
+    }
     session->db = connection.db;
     session->status = connection.open_status;
     session->generation = connection.generation;

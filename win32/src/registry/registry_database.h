@@ -28,7 +28,8 @@ struct RegistrySession {
 };
 
 // Locks the registry and opens the database if it is not open yet. A database that failed to
-// open is not tried again (and not reported again) until the path is set anew.
+// open is tried again by the next session, reported only once for its path; one refused as
+// damaged or not a registry is not tried again until the path is set anew.
 void RegistrySessionBegin(RegistrySession* session);
 
 // The Win32 status for a failed SQLite result code; write tells whether the statement wrote.

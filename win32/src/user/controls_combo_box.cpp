@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "controls.h"
+#include "fault_plan.h"
 
 namespace {
 
@@ -94,6 +95,7 @@ LRESULT CALLBACK ComboBoxWindowProc(HWND window, UINT message, WPARAM wparam, LP
     if (state == nullptr) return DefWindowProcW(window, message, wparam, lparam);
     switch (message) {
         case CB_ADDSTRING:
+            if (FaultPlanFails(WIN32LAYER_FAULT_COMBO_ADD_STRING)) return CB_ERRSPACE;
             return Insert(*state, window, state->entries.size(), reinterpret_cast<LPCWSTR>(lparam));
         case CB_INSERTSTRING: {
             auto at = static_cast<INT_PTR>(wparam);

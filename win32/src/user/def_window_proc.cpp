@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "window_object.h"
+#include "fault_plan.h"
 
 extern "C" WIN32LAYER_API LRESULT WINAPI DefWindowProcW(HWND handle, UINT message, WPARAM wparam,
                                                         LPARAM lparam) {
@@ -69,5 +70,6 @@ extern "C" WIN32LAYER_API int WINAPI GetWindowTextLengthW(HWND handle) {
 
 extern "C" WIN32LAYER_API BOOL WINAPI SetWindowTextW(HWND handle, LPCWSTR text) {
     if (LookupWindow(handle) == nullptr) return FALSE;
+    if (FaultPlanFails(WIN32LAYER_FAULT_SET_WINDOW_TEXT)) return FALSE;
     return SendMessageW(handle, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text)) ? TRUE : FALSE;
 }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "window_object.h"
+#include "fault_plan.h"
 
 namespace {
 
@@ -101,14 +102,16 @@ extern "C" WIN32LAYER_API BOOL WINAPI UpdateWindow(HWND handle) {
 extern "C" WIN32LAYER_API HDC WINAPI BeginPaint(HWND handle, LPPAINTSTRUCT paint) {
     Window* window = LookupWindow(handle);
     if (window == nullptr || paint == nullptr) return nullptr;
+    if (FaultPlanFails(WIN32LAYER_FAULT_BEGIN_PAINT)) return nullptr;
     *paint = PAINTSTRUCT{};
+    // The device context first: a BeginPaint that fails leaves the window invalid, so that it
+    // is painted again, instead of validated and never painted.
+    HDC dc = GetDC(handle);
+    if (dc == nullptr) return nullptr;
     RECT damaged = window->has_update ? window->update : RECT{0, 0, 0, 0};
     bool erase = window->erase_pending;
     window->has_update = false;
     window->erase_pending = false;
-
-    HDC dc = GetDC(handle);
-    if (dc == nullptr) return nullptr;
     auto* context = static_cast<DeviceContext*>(HandleLookup(dc, HandleKind::WindowDC));
     context->has_clip = true;
     context->clip = damaged;

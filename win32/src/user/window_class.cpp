@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "window_object.h"
+#include "fault_plan.h"
 
 namespace {
 
@@ -54,6 +55,7 @@ extern "C" WIN32LAYER_API ATOM WINAPI RegisterClassW(const WNDCLASSW* fields) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
     }
+    if (FaultPlanFails(WIN32LAYER_FAULT_REGISTER_CLASS)) return 0;
     if (FindWindowClass(fields->lpszClassName) != nullptr) {
         SetLastError(ERROR_CLASS_ALREADY_EXISTS);
         return 0;

@@ -12,6 +12,7 @@
 #include <new>
 
 #include "screen.h"
+#include "fault_plan.h"
 #include "window_object.h"
 #include "win32/host_services.h"
 
@@ -131,6 +132,7 @@ extern "C" WIN32LAYER_API HWND WINAPI CreateWindowExW(DWORD ex_style, LPCWSTR cl
                                                       int width, int height, HWND parent,
                                                       HMENU menu, HINSTANCE instance,
                                                       LPVOID param) {
+    if (FaultPlanFails(WIN32LAYER_FAULT_CREATE_WINDOW)) return nullptr;
     WindowClass* window_class = FindWindowClass(class_name);
     if (window_class == nullptr) {
         SetLastError(ERROR_CANNOT_FIND_WND_CLASS);
