@@ -19,6 +19,7 @@ struct Signature {
 // Fixed bytes at a fixed place. The bitmap, the ISO media formats (HEIF, AVIF) and Netpbm need
 // more than one run of bytes and are checked in FindFileKind.
 const Signature kSignatures[] = {
+    {FileKind::kJpeg, 0, "\xFF\xD8\xFF", 3},
     {FileKind::kPng, 0, "\x89PNG\r\n\x1A\n", 8},
     {FileKind::kGif, 0, "GIF87a", 6},
     {FileKind::kGif, 0, "GIF89a", 6},
@@ -49,6 +50,7 @@ const struct {
     FileKind kind;
     const char* name;
 } kNames[] = {
+    {FileKind::kJpeg, "a JPEG file"},
     {FileKind::kEmpty, "an empty file"},
     {FileKind::kPng, "a PNG file"},
     {FileKind::kGif, "a GIF file"},

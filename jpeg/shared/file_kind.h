@@ -9,7 +9,8 @@
 namespace varnel {
 
 enum class FileKind {
-    kUnknown,  // no known signature: maybe a JPEG, maybe something else
+    kUnknown,  // no known signature
+    kJpeg,     // starts with a start-of-image marker and another marker: a JPEG by its first bytes
     kEmpty,
     kPng,
     kGif,

@@ -185,6 +185,7 @@ std::string DescribeOtherKind(FileKind kind, Audience audience) {
     const char* advice = nullptr;
     switch (kind) {
         case FileKind::kUnknown:
+        case FileKind::kJpeg:
             return std::string();
         case FileKind::kEmpty:
             return "an empty file (0 bytes), not a JPEG: the copy or download did not finish; "
@@ -219,7 +220,7 @@ std::string DescribeRefusalOfParse(const JpegDecoder* decoder, const uint8_t* im
     const FileKind kind = FindFileKind(image, size);
     // Text ahead of a start-of-image marker: the JPEG behind it is what is refused.
     const bool text = kind == FileKind::kText || kind == FileKind::kHtml || kind == FileKind::kSvg;
-    if (kind != FileKind::kUnknown && !(text && decoder->soi_found))
+    if (kind != FileKind::kUnknown && kind != FileKind::kJpeg && !(text && decoder->soi_found))
         return DescribeOtherKind(kind, audience);
     return DescribeRefusal(decoder, audience);
 }

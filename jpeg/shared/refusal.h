@@ -44,7 +44,7 @@ Refusal FindRefusal(const JpegDecoder* decoder);
 std::string DescribeRefusal(const JpegDecoder* decoder, Audience audience = Audience::kDecoder);
 
 // One line for a file that its first bytes show to be of another kind: "a PNG file, not a JPEG:
-// convert it to a baseline JPEG". Empty for FileKind::kUnknown.
+// convert it to a baseline JPEG". Empty for FileKind::kUnknown and kJpeg.
 std::string DescribeOtherKind(FileKind kind, Audience audience);
 
 // Why the gate refuses the parsed file `image`: its real kind when its first bytes name one
