@@ -271,8 +271,8 @@ int RunShow(const std::map<std::string, std::string>& options) {
 #define OPTIONS_DELAY_OPTION
 #define OPTIONS_DELAY_USAGE
 // No person can reach the dialog on Linux: it is confirmed as it opened.
-#define OPTIONS_NO_ACTIONS_NOTE                                                              \
-    "Without actions it presses OK at once, as no person can reach the dialog here: the\n" \
+#define OPTIONS_NO_ACTIONS_NOTE                                                                \
+    "Without actions it presses OK at once, as no person can reach the dialog here: the\n"     \
     "stored settings are checked as the dialog checks them and, when they pass, saved again\n" \
     "unchanged; when they fail, the message box is printed and the command fails.\n"
 #endif
