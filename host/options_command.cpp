@@ -18,6 +18,7 @@
 #include "host_platform.h"
 #include "item_registration.h"
 #include "options_dialog_driver.h"
+#include "picture_settings.h"
 #include "pocketpc.h"
 #include "text.h"
 
@@ -29,8 +30,24 @@ const char* Find(const std::map<std::string, std::string>& options, const char* 
 }
 
 int Usage(const std::string& message) {
-    fprintf(stderr, "today-host options: %s\nTry 'today-host options --help'.\n", message.c_str());
+    fprintf(stderr, "today-host options: %s; see 'today-host options --help'\n", message.c_str());
     return 2;
+}
+
+// The height field takes digits only (ES_NUMBER) and three of them at most, so what a person
+// types is not always what it keeps. After a confirmed dialog the saved height is what it kept;
+// a line says so when that is not what was typed.
+void PrintKeptHeight(const WideString& typed) {
+    PictureSettings settings = DefaultPictureSettings();
+    if (LoadPictureSettings(&settings) != ERROR_SUCCESS) return;
+    const std::string kept = std::to_string(settings.height);
+    const std::string text = WideToUtf8(typed.c_str());
+    bool plain = !text.empty() && text.size() <= 3;
+    for (char c : text) plain = plain && c >= '0' && c <= '9';
+    if (!plain) {
+        printf("Height field: typed \"%s\", it kept \"%s\" (it takes digits only, at most 3)\n",
+               text.c_str(), kept.c_str());
+    }
 }
 
 // The item's library: --library, else the one its registration names, else the one built
@@ -161,6 +178,8 @@ int RunOptionsCommand(const std::map<std::string, std::string>& options) {
         status = 1;
     } else {
         printf("Dialog closed with result %ld\n", static_cast<long>(outcome.result));
+        // The removal closes it without saving; OK saves what the fields hold.
+        if (actions.type_height && !actions.remove) PrintKeptHeight(actions.height);
     }
     // Actions left over mean that the dialog ended before the person was done; the warning's
     // answer is left over whenever no warning came.

@@ -42,10 +42,25 @@ int Fail(const std::string& message) {
     return 1;
 }
 
+// One line on stderr for a command line that cannot be carried out: the problem, and where the
+// command's whole usage is.
 int UsageError(const char* command, const std::string& message) {
-    fprintf(stderr, "today-host %s: %s\nTry 'today-host %s --help'.\n", command, message.c_str(),
+    fprintf(stderr, "today-host %s: %s; see 'today-host %s --help'\n", command, message.c_str(),
             command);
     return 2;
+}
+
+// The emulated screen's size: WIDTHxHEIGHT, 1 to 4096 each.
+bool ParseScreen(const std::string& text, int* width, int* height);
+
+// The lower-case extension of a file name, from its last '.', or "" when it has none.
+std::string ExtensionOf(const std::string& path) {
+    const size_t dot = path.find_last_of('.');
+    const size_t slash = path.find_last_of("/\\");
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return "";
+    std::string extension = path.substr(dot);
+    for (char& c : extension) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    return extension;
 }
 
 bool ParseInt(const std::string& text, long low, long high, long* value) {
@@ -132,17 +147,36 @@ int RunSet(const std::map<std::string, std::string>& options) {
                               std::string("--mode is stretch, center or tile, not '") + mode + "'");
         new_mode = found->second;
     }
+    // The options dialog's rule for the height: its field holds up to three digits, and it
+    // accepts 1 to the screen's height.
+    int screen_width = 240;
+    int screen_height = 320;
+    if (const char* screen = Option(options, "--screen")) {
+        if (!ParseScreen(screen, &screen_width, &screen_height))
+            return UsageError("set", std::string("--screen wants WIDTHxHEIGHT (1 to 4096 each), "
+                                                 "not '") +
+                                         screen + "'");
+    }
+    const long highest = screen_height < 999 ? screen_height : 999;
     long new_height = 0;
-    if (height != nullptr && !ParseInt(height, 1, 10000, &new_height))
-        return UsageError("set", std::string("--height wants a number of pixels from 1 to 10000, "
-                                             "not '") +
-                                     height + "'");
+    if (height != nullptr && !ParseInt(height, 1, highest, &new_height)) {
+        std::string why = "the options dialog's rule on a " + std::to_string(screen_width) + "x" +
+                          std::to_string(screen_height) + " screen";
+        if (highest < screen_height) why += ", whose field holds 3 digits";
+        if (Option(options, "--screen") == nullptr) why += "; give --screen for another size";
+        return UsageError("set", "--height wants a number of pixels from 1 to " +
+                                     std::to_string(highest) + " (" + why + "), not '" + height +
+                                     "'");
+    }
     WideString new_path;
     if (path != nullptr) {
         std::error_code failure;
         std::filesystem::path absolute = std::filesystem::absolute(PathFromUtf8(path), failure);
         if (failure || !std::filesystem::exists(absolute, failure))
             return UsageError("set", std::string("no file at '") + path + "'");
+        if (std::filesystem::is_directory(absolute, failure))
+            return UsageError(
+                "set", std::string("'") + path + "' is a folder; give the picture file in it");
         if (!Utf8ToWide(PathToUtf8(absolute), &new_path))
             return UsageError("set", "the path is not valid UTF-8");
         if (new_path.size() >= MAX_PATH)
@@ -185,6 +219,13 @@ bool ParseScreen(const std::string& text, int* width, int* height) {
 int RunShow(const std::map<std::string, std::string>& options) {
     const char* out = Option(options, "--out");
     if (out == nullptr) return UsageError("show", "--out FILE is required");
+    if (ExtensionOf(out) != ".png") {
+        const std::string extension = ExtensionOf(out);
+        return UsageError("show", std::string("--out '") + out + "' " +
+                                      (extension.empty() ? "has no extension"
+                                                         : "names a " + extension + " file") +
+                                      ", but the screen is written as PNG only: name it .png");
+    }
     int width = 240;
     int height = 320;
     if (const char* screen = Option(options, "--screen")) {
@@ -221,11 +262,19 @@ int RunShow(const std::map<std::string, std::string>& options) {
 #define OPTIONS_DELAY_OPTION "--delay",
 #define OPTIONS_DELAY_USAGE \
     "  --delay MS                    wait that long before each action, to follow it\n"
+#define OPTIONS_NO_ACTIONS_NOTE                                                        \
+    "Without actions the dialog waits for a person (Enter is the shell's OK, Escape\n" \
+    "leaves).\n"
 #else
 #define SHOW_HOLD_OPTION
 #define SHOW_HOLD_USAGE
 #define OPTIONS_DELAY_OPTION
 #define OPTIONS_DELAY_USAGE
+// No person can reach the dialog on Linux: it is confirmed as it opened.
+#define OPTIONS_NO_ACTIONS_NOTE                                                                \
+    "Without actions it presses OK at once, as no person can reach the dialog here: the\n"     \
+    "stored settings are checked as the dialog checks them and, when they pass, saved again\n" \
+    "unchanged; when they fail, the message box is printed and the command fails.\n"
 #endif
 
 const std::vector<Command>& Commands() {
@@ -248,17 +297,21 @@ const std::vector<Command>& Commands() {
          "write the picture item's settings",
          "  --path FILE                   the picture: a .bmp file, or a .jpg/.jpeg file\n"
          "  --mode stretch|center|tile    how the picture is placed in the item\n"
-         "  --height N                    the item's height in pixels (1 to 10000)\n"
+         "  --height N                    the item's height in pixels: 1 to the screen's height\n"
+         "                                (at most 999), as the options dialog accepts\n"
+         "  --screen WxH                  the screen that --height is checked against (default\n"
+         "                                240x320)\n"
          "  --registry FILE               ",
-         "Settings not given keep their stored values.\n",
-         {"--path", "--mode", "--height", "--registry"},
+         "Settings not given keep their stored values. A folder is refused as --path.\n",
+         {"--path", "--mode", "--height", "--screen", "--registry"},
          RunSet},
         {"show",
          "render the Today screen with every enabled item to a PNG file",
-         "  --out FILE        the PNG file to write (required)\n"
+         "  --out FILE.png    the PNG file to write (required; other extensions are refused)\n"
          "  --screen WxH      the screen size in pixels (default 240x320)\n" SHOW_HOLD_USAGE
          "  --registry FILE   ",
-         "For an item that shows no picture (a white item), one line on stderr says why; the\n"
+         "For an item that shows no picture (a white item), or shows it wrongly (a JPEG whose\n"
+         "data ends early, an OS/2 bitmap, a bitmap cut short), one line on stderr says why; the\n"
          "screen is written all the same.\n",
          {"--out", "--screen", SHOW_HOLD_OPTION "--registry"},
          RunShow},
@@ -276,8 +329,10 @@ const std::vector<Command>& Commands() {
          OPTIONS_DELAY_USAGE
          "  --registry FILE               ",
          // clang-format on
-         "Without actions the dialog waits for a person (Enter is the shell's OK, Escape\n"
-         "leaves). Prints every message box met; fails when the dialog stays open.\n",
+         OPTIONS_NO_ACTIONS_NOTE
+         "Prints every message box met; fails when the dialog stays open. The height field\n"
+         "takes digits only, at most 3 of them: what it kept of --height is printed when that\n"
+         "differs from what was typed.\n",
          {"--path", "--browse", "--mode", "--height", "--screen", "--library",
           OPTIONS_DELAY_OPTION "--registry"},
          RunOptionsCommand,
@@ -312,7 +367,9 @@ int main(int argc, char** argv) {
     const std::vector<std::string> arguments = Utf8Arguments(argc, argv);
     argc = static_cast<int>(arguments.size());
     if (argc < 2) {
-        PrintUsage(stderr);
+        fprintf(stderr,
+                "today-host: give a command (install, uninstall, set, show or options); "
+                "see 'today-host --help'\n");
         return 2;
     }
     std::string name = arguments[1];
@@ -330,8 +387,8 @@ int main(int argc, char** argv) {
         if (name == candidate.name) command = &candidate;
     }
     if (command == nullptr) {
-        fprintf(stderr, "today-host: unknown command '%s'\n", name.c_str());
-        PrintUsage(stderr);
+        fprintf(stderr, "today-host: unknown command '%s'; see 'today-host --help'\n",
+                name.c_str());
         return 2;
     }
     std::map<std::string, std::string> options;
@@ -351,13 +408,19 @@ int main(int argc, char** argv) {
         }
         bool flag = false;
         for (const char* known_flag : command->flags) flag = flag || argument == known_flag;
-        if (flag && !has_value) {
+        if (flag) {
+            if (has_value) return UsageError(command->name, argument + " takes no value");
             options[argument] = "";
             continue;
         }
         bool known = false;
         for (const char* option : command->options) known = known || argument == option;
-        if (!known) return UsageError(command->name, "unknown argument '" + argument + "'");
+        if (!known) {
+            const bool option = argument.rfind("-", 0) == 0;
+            return UsageError(
+                command->name,
+                (option ? "unknown option '" : "unexpected argument '") + argument + "'");
+        }
         if (!has_value) {
             if (i + 1 >= argc) return UsageError(command->name, argument + " needs a value");
             value = arguments[++i];

@@ -103,7 +103,7 @@ void HookDecoderHeap() {
 #endif
 }
 
-HBITMAP LoadJpegReference(HWND window, const WCHAR* path, POINT* size) {
+HBITMAP LoadJpegReference(HWND window, const WCHAR* path, POINT* size, DecodeNotes* notes) {
     HookDecoderHeap();
     int32_t length = 0;
     BYTE* image = ReadFileImage(path, &length, true);
@@ -143,6 +143,7 @@ HBITMAP LoadJpegReference(HWND window, const WCHAR* path, POINT* size) {
     if (bitmap != nullptr && bits != nullptr) {
         std::memcpy(bits, pixels, static_cast<size_t>(bits_size));
     }
+    if (bitmap != nullptr && notes != nullptr) *notes = TakeDecodeNotes(&decoder);
     LocalFree(pixels);
     DestroyDecoder(&decoder);
     return bitmap;
@@ -151,7 +152,8 @@ HBITMAP LoadJpegReference(HWND window, const WCHAR* path, POINT* size) {
 // The fast path: the header parse and the decode gate of the reference, then the bitmap is
 // created and the scan streams its rows straight into its bits. Peak memory is the file
 // image, the bitmap and the scan's work areas of one MCU row.
-HBITMAP LoadJpegFast(HWND window, const WCHAR* path, POINT* size, const FastKernels& kernels) {
+HBITMAP LoadJpegFast(HWND window, const WCHAR* path, POINT* size, const FastKernels& kernels,
+                     DecodeNotes* notes) {
     HookDecoderHeap();
     int32_t length = 0;
     BYTE* image = ReadFileImage(path, &length, false);
@@ -176,6 +178,7 @@ HBITMAP LoadJpegFast(HWND window, const WCHAR* path, POINT* size, const FastKern
     if (bitmap != nullptr && bits != nullptr) {
         decoded = DecodeScanToRows(&decoder, static_cast<uint8_t*>(bits), stride, kernels);
     }
+    if (decoded && notes != nullptr) *notes = TakeDecodeNotes(&decoder);
     DestroyDecoder(&decoder);
     LocalFree(image);
     if (!decoded) {
@@ -191,14 +194,16 @@ HBITMAP LoadJpegFast(HWND window, const WCHAR* path, POINT* size, const FastKern
 
 }  // namespace
 
-HBITMAP LoadJpegWithKernelSet(HWND window, const WCHAR* path, POINT* size, KernelSet set) {
-    return LoadJpegFast(window, path, size, KernelsOf(set));
+HBITMAP LoadJpegWithKernelSet(HWND window, const WCHAR* path, POINT* size, KernelSet set,
+                              DecodeNotes* notes) {
+    return LoadJpegFast(window, path, size, KernelsOf(set), notes);
 }
 
-HBITMAP LoadJpegWithKernels(HWND window, const WCHAR* path, POINT* size, Kernels kernels) {
+HBITMAP LoadJpegWithKernels(HWND window, const WCHAR* path, POINT* size, Kernels kernels,
+                            DecodeNotes* notes) {
     return kernels == Kernels::Reference
-               ? LoadJpegReference(window, path, size)
-               : LoadJpegWithKernelSet(window, path, size, BestKernelSet());
+               ? LoadJpegReference(window, path, size, notes)
+               : LoadJpegWithKernelSet(window, path, size, BestKernelSet(), notes);
 }
 
 }  // namespace varnel

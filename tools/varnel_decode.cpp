@@ -1,8 +1,9 @@
-// varnel-decode: decodes a JPEG file with LoadJpeg and writes the bitmap it returns as a
-// Windows bitmap, PNG or PPM file, or prints what the header parse of a JPEG file found; when
-// the decode gate refuses a file, it says why. File names are
-// UTF-8 inside; on Windows they come from the UTF-16 command line and reach the files through the
-// wide-character calls, so that any name works.
+// varnel-decode: decodes a JPEG file as LoadJpeg does (the same loader and kernels, through the
+// loader's internal entry, which also hands out the decode's notes) and writes the bitmap as a
+// Windows bitmap, PNG or PPM file, or prints what the header parse of a JPEG file found. When the
+// decode gate refuses a file, it says why; when the picture data ends early, it warns. File names
+// are UTF-8 inside; on Windows they come from the UTF-16 command line and reach the files through
+// the wide-character calls, so that any name works.
 #include <windows.h>
 #ifdef _WIN32
 // After windows.h, which it builds on.
@@ -17,7 +18,10 @@
 #include <string>
 #include <vector>
 
+#include "decode_notes.h"
 #include "jpeg_decoder.h"
+#include "load_jpeg_kernels.h"
+#include "output_file.h"
 #include "png_writer.h"
 #include "refusal.h"
 #include "varnel.h"
@@ -29,29 +33,37 @@ const char kUsage[] =
     "       varnel-decode --info IN.jpg\n"
     "       varnel-decode --version\n"
     "\n"
-    "Decodes a baseline JPEG file with varnel's LoadJpeg and writes the picture in the format\n"
+    "Decodes a baseline JPEG file as varnel's LoadJpeg does and writes the picture in the format\n"
     "that OUT's extension names:\n"
     "  .bmp  the bitmap exactly as LoadJpeg returns it: the 14-byte file header, the 40-byte\n"
     "        BITMAPINFOHEADER as LoadJpeg filled it (24 bits per pixel, bottom-up rows), the bits\n"
     "  .png  8-bit RGB PNG\n"
     "  .ppm  binary PPM (P6), 8-bit RGB\n"
-    "OUT '-' writes to standard output, as a bitmap unless --format says otherwise. The file is\n"
-    "written under a temporary name and renamed, so a failure leaves no file behind.\n"
+    "OUT '-' writes to standard output, as a bitmap unless --format says otherwise. A regular\n"
+    "file is written under a temporary name beside it and renamed over it, so a failure leaves\n"
+    "no file behind (or the old one), and an existing file keeps its permissions. A symbolic\n"
+    "link is followed and its target written; a FIFO or device (such as /dev/stdout) is written\n"
+    "in place. OUT naming the input file itself (under any name or link) is refused.\n"
     "\n"
     "Options:\n"
-    "  --format FORMAT  bmp, png or ppm, whatever OUT's extension\n"
+    "  --format FORMAT  bmp, png or ppm, whatever OUT's extension (also --format=FORMAT)\n"
     "  --info IN.jpg    print what the header parse found: size, precision, components with\n"
     "                   their sampling factors and table selectors, restart interval, JFIF or\n"
     "                   JFXX fields, comment, the segments seen, and whether varnel decodes\n"
     "                   the file, or why not\n"
-    "  --version        print the version of the varnel library in use\n"
+    "  --version        print the version of the varnel library installed with this program\n"
     "  -h, --help       show this text\n"
+    "  --               the names that follow may start with '-'\n"
     "\n"
-    "A file that varnel does not decode (progressive, arithmetic-coded, CMYK, ...) is refused\n"
-    "with one line on stderr that says why and what to do.\n"
+    "A file that varnel does not decode is refused with one line on stderr that says why and\n"
+    "what to do: another kind of file (PNG, GIF, bitmap, TIFF, WebP, HEIF, PDF, text, ...), or a\n"
+    "JPEG of a kind varnel does not read (progressive, arithmetic-coded, CMYK, ...). A picture\n"
+    "whose data ends early (a file cut short) or is interrupted by a marker still decodes, as\n"
+    "LoadJpeg decodes it; a warning on stderr says so and from which rows on.\n"
     "\n"
-    "Exit status: 0 on success, 1 when the file cannot be read, decoded or written, 2 on bad\n"
-    "usage (an unknown option, format or extension).\n";
+    "Exit status: 0 on success (warnings included), 1 when the file cannot be read, decoded or\n"
+    "written, and for --info of a file that varnel does not decode; 2 on bad usage (an unknown\n"
+    "option, a missing argument, an unknown format or extension, OUT naming the input file).\n";
 
 std::u16string ToUtf16(const char* text) {
     const int units = MultiByteToWideChar(CP_UTF8, 0, text, -1, nullptr, 0);
@@ -84,22 +96,6 @@ std::FILE* OpenFile(const std::string& path, const char* mode) {
     return _wfopen(WidePath(path).c_str(), wide_mode.c_str());
 #else
     return std::fopen(path.c_str(), mode);
-#endif
-}
-
-int RenameFile(const std::string& from, const std::string& to) {
-#ifdef _WIN32
-    return _wrename(WidePath(from).c_str(), WidePath(to).c_str());
-#else
-    return std::rename(from.c_str(), to.c_str());
-#endif
-}
-
-void RemoveFile(const std::string& path) {
-#ifdef _WIN32
-    _wremove(WidePath(path).c_str());
-#else
-    std::remove(path.c_str());
 #endif
 }
 
@@ -154,36 +150,11 @@ bool FormatOfName(const std::string& path, Format* format) {
     return ParseFormat(extension, format);
 }
 
-// The pieces of an output file, written one after the other.
-struct Output {
-    std::vector<uint8_t> head;
-    const uint8_t* bits = nullptr;
-    size_t bits_size = 0;
-};
-
-bool WriteTo(std::FILE* file, const Output& output) {
-    return std::fwrite(output.head.data(), 1, output.head.size(), file) == output.head.size() &&
-           (output.bits_size == 0 ||
-            std::fwrite(output.bits, 1, output.bits_size, file) == output.bits_size);
-}
-
-// Writes the file under a temporary name and renames it, so that a failure never leaves a
-// partial picture behind. "-" is standard output.
-bool WriteOutput(const std::string& path, const Output& output) {
-    if (path == "-") {
-#ifdef _WIN32
-        _setmode(_fileno(stdout), _O_BINARY);
-#endif
-        return WriteTo(stdout, output) && std::fflush(stdout) == 0;
-    }
-    const std::string temporary = path + ".partial";
-    std::FILE* file = OpenFile(temporary, "wb");
-    if (file == nullptr) return false;
-    bool ok = WriteTo(file, output);
-    ok = (std::fclose(file) == 0) && ok;
-    if (ok) ok = RenameFile(temporary, path) == 0;
-    if (!ok) RemoveFile(temporary);
-    return ok;
+// One line on stderr for a command line that cannot be carried out: the problem, and where the
+// whole usage is.
+int UsageError(const std::string& problem) {
+    std::fprintf(stderr, "varnel-decode: %s; see 'varnel-decode --help'\n", problem.c_str());
+    return 2;
 }
 
 // Why LoadJpeg gave no bitmap for a file that could be opened: the decode gate's reason, from
@@ -205,7 +176,10 @@ uint32_t PixelAt(const uint8_t* bits, size_t stride, int32_t height, int32_t x, 
 int Decode(const char* in_path, const std::string& out_path, Format format) {
     const std::u16string path = ToUtf16(in_path);
     POINT size{0, 0};
-    HBITMAP bitmap = LoadJpeg(nullptr, reinterpret_cast<const WCHAR*>(path.c_str()), &size);
+    varnel::DecodeNotes notes;
+    HBITMAP bitmap =
+        varnel::LoadJpegWithKernels(nullptr, reinterpret_cast<const WCHAR*>(path.c_str()), &size,
+                                    varnel::Kernels::Fast, &notes);
     if (bitmap == nullptr) {
         std::vector<uint8_t> image;
         if (!ReadWholeFile(in_path, &image)) {
@@ -230,7 +204,7 @@ int Decode(const char* in_path, const std::string& out_path, Format format) {
     const size_t stride = static_cast<size_t>(section.dsBm.bmWidthBytes);
     const auto* bits = static_cast<const uint8_t*>(section.dsBm.bmBits);
 
-    Output output;
+    OutputBytes output;
     std::string error;
     bool encoded = true;
     switch (format) {
@@ -274,18 +248,16 @@ int Decode(const char* in_path, const std::string& out_path, Format format) {
             break;
         }
     }
-    const bool written = encoded && WriteOutput(out_path, output);
+    const bool written = encoded && WriteOutputFile(out_path, output, &error);
     DeleteObject(bitmap);
-    if (!encoded) {
+    if (!written) {
         std::fprintf(stderr, "varnel-decode: cannot write '%s': %s\n", out_path.c_str(),
                      error.c_str());
         return 1;
     }
-    if (!written) {
-        std::fprintf(stderr, "varnel-decode: cannot write '%s': %s\n", out_path.c_str(),
-                     std::strerror(errno));
-        return 1;
-    }
+    const std::string warning = varnel::DescribeDecodeNotes(notes);
+    if (!warning.empty())
+        std::fprintf(stderr, "varnel-decode: warning: '%s': %s\n", in_path, warning.c_str());
     if (out_path != "-") {
         std::printf("%s: %ld x %ld -> %s\n", in_path, static_cast<long>(size.x),
                     static_cast<long>(size.y), out_path.c_str());
@@ -296,7 +268,9 @@ int Decode(const char* in_path, const std::string& out_path, Format format) {
 // The version of the varnel library that this program runs with, from its version resource.
 int Version() {
 #ifdef _WIN32
+    // The decode runs the loader built into this program, so nothing may have loaded the DLL.
     HMODULE library = GetModuleHandleW(L"" VARNEL_LIBRARY_FILE);
+    if (library == nullptr) library = LoadLibraryW(L"" VARNEL_LIBRARY_FILE);
     const WCHAR kRoot[] = L"\\";
 #else
     HMODULE library = GetModuleHandleW(u"" VARNEL_LIBRARY_FILE);
@@ -408,13 +382,16 @@ int Info(const char* in_path) {
         std::printf("comment: none\n");
     }
     PrintSegments(decoder.segment_flags);
-    if (varnel::IsDecodable(&decoder)) {
+    const bool decodable = varnel::IsDecodable(&decoder);
+    if (decodable) {
         std::printf("decodable: yes\n");
     } else {
-        std::printf("decodable: no: %s\n", varnel::DescribeRefusal(&decoder).c_str());
+        const std::string words = varnel::DescribeRefusalOfParse(
+            &decoder, image.data(), static_cast<int32_t>(image.size()));
+        std::printf("decodable: no: %s\n", words.c_str());
     }
     varnel::DestroyDecoder(&decoder);
-    return 0;
+    return decodable ? 0 : 1;
 }
 
 // The arguments in UTF-8.
@@ -446,44 +423,75 @@ int main(int argc, char** argv) {
     SetConsoleOutputCP(CP_UTF8);  // names are printed in UTF-8
 #endif
     const std::vector<std::string> arguments = Arguments(argc, argv);
-    const size_t count = arguments.size();
-    if (count == 2 && (arguments[1] == "--help" || arguments[1] == "-h")) {
+    bool help = false;
+    bool version = false;
+    bool info = false;
+    bool format_given = false;
+    bool names_only = false;
+    Format format = Format::kBmp;
+    std::vector<std::string> names;
+    for (size_t i = 1; i < arguments.size(); ++i) {
+        const std::string& argument = arguments[i];
+        if (names_only || argument.empty() || argument[0] != '-' || argument == "-") {
+            names.push_back(argument);
+        } else if (argument == "--") {
+            names_only = true;
+        } else if (argument == "-h" || argument == "--help") {
+            help = true;
+        } else if (argument == "--version") {
+            version = true;
+        } else if (argument == "--info") {
+            info = true;
+        } else if (argument == "--format" || argument.rfind("--format=", 0) == 0) {
+            std::string value;
+            if (argument == "--format") {
+                if (i + 1 >= arguments.size())
+                    return UsageError("--format needs a value: bmp, png or ppm");
+                value = arguments[++i];
+            } else {
+                value = argument.substr(std::strlen("--format="));
+            }
+            if (format_given) return UsageError("--format is given twice");
+            format_given = true;
+            if (!ParseFormat(value, &format))
+                return UsageError("unknown format '" + value + "': use bmp, png or ppm");
+        } else {
+            return UsageError("unknown option '" + argument + "'");
+        }
+    }
+    if (help) {
         std::fputs(kUsage, stdout);
         return 0;
     }
-    if (count == 2 && arguments[1] == "--version") return Version();
-    if (count == 3 && arguments[1] == "--info") return Info(arguments[2].c_str());
-
-    // [--format FORMAT] IN OUT; OUT may be "-".
-    bool format_given = false;
-    Format format = Format::kBmp;
-    std::vector<std::string> names;
-    for (size_t i = 1; i < count; ++i) {
-        const std::string& argument = arguments[i];
-        if (argument == "--format" && i + 1 < count && !format_given) {
-            format_given = true;
-            if (!ParseFormat(arguments[++i], &format)) {
-                std::fprintf(stderr, "varnel-decode: unknown format '%s': use bmp, png or ppm\n",
-                             arguments[i].c_str());
-                return 2;
-            }
-        } else if (argument.empty() || argument[0] != '-' || argument == "-") {
-            names.push_back(argument);
-        } else {
-            names.clear();
-            break;
-        }
+    if (version) {
+        if (info || format_given || !names.empty())
+            return UsageError("--version takes no other arguments");
+        return Version();
     }
-    if (names.size() != 2 || names[0] == "-") {
-        std::fputs(kUsage, stderr);
-        return 2;
+    if (info) {
+        if (format_given) return UsageError("--info writes no picture, so --format does not apply");
+        if (names.size() != 1) {
+            return UsageError(names.empty()
+                                  ? "--info needs the JPEG file to read"
+                                  : "--info reads one file, not " + std::to_string(names.size()));
+        }
+        return Info(names[0].c_str());
+    }
+    if (names.empty()) return UsageError("give the JPEG file to read and the file to write");
+    if (names.size() == 1)
+        return UsageError("give the file to write after '" + names[0] +
+                          "' (or - for standard output)");
+    if (names.size() > 2)
+        return UsageError("too many names: give IN.jpg and OUT only (" +
+                          std::to_string(names.size()) + " given)");
+    if (names[0] == "-") return UsageError("IN cannot be '-': give the JPEG file's name");
+    if (names[1] != "-" && IsSameFile(names[0], names[1])) {
+        return UsageError("'" + names[1] + "' is the input file '" + names[0] +
+                          "' itself; writing it would destroy the picture: choose another OUT");
     }
     if (!format_given && names[1] != "-" && !FormatOfName(names[1], &format)) {
-        std::fprintf(stderr,
-                     "varnel-decode: cannot tell the format of '%s' from its extension: name it "
-                     ".bmp, .png or .ppm, or give --format\n",
-                     names[1].c_str());
-        return 2;
+        return UsageError("cannot tell the format of '" + names[1] +
+                          "' from its extension: name it .bmp, .png or .ppm, or give --format");
     }
     return Decode(names[0].c_str(), names[1], format);
 }

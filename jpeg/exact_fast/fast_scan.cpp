@@ -79,6 +79,13 @@ void GenericRow(const ComponentState* components, int32_t component_count, const
     }
 }
 
+// What the failed read of the fast reader met, as JpegReader::barrier_met gives it: the code of
+// the marker at the reader's place, or kImageEnded.
+int32_t Barrier(const FastBitReader& bits) {
+    if (bits.barrier_steps && bits.end - bits.src >= 2 && bits.src[1] != 0) return bits.src[1];
+    return kImageEnded;
+}
+
 void* AlignUp(void* p) {
     const auto address = reinterpret_cast<uintptr_t>(p);
     return reinterpret_cast<void*>((address + 63) & ~uintptr_t{63});
@@ -236,6 +243,9 @@ bool DecodeScanToRows(JpegDecoder* decoder, uint8_t* rows, int64_t stride,
                             idct(idct_tables, work->coef, mask, level, out, c.width);
                         }
                     }
+                }
+                if (bits.failed && decoder->data_ended == 0) {
+                    NoteDataEnd(decoder, mcu_row * layout.mcu_cols + mcu_column, Barrier(bits));
                 }
                 if (decoder->restart_interval != 0) {
                     ++restart_count;

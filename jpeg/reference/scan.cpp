@@ -16,6 +16,13 @@ bool IsRestartMarker(int32_t code) {
 
 }  // namespace
 
+void NoteDataEnd(JpegDecoder* decoder, int32_t mcu, int32_t barrier) {
+    if (decoder->data_ended != 0) return;
+    decoder->data_ended = 1;
+    decoder->data_end_mcu = mcu;
+    decoder->data_end_marker = barrier == kImageEnded ? 0 : barrier;
+}
+
 uint8_t ClampSample(int32_t value) {
     if (value < 0) return 0;
     if (value > 255) return 255;
@@ -46,6 +53,10 @@ bool DecodeScan(JpegDecoder* decoder) {
         for (int32_t mcu_row = 0; mcu_row < layout.mcu_rows; ++mcu_row) {
             for (int32_t mcu_column = 0; mcu_column < layout.mcu_cols; ++mcu_column) {
                 DecodeMcu(decoder);
+                if (decoder->reader->barrier_met != 0 && decoder->data_ended == 0) {
+                    NoteDataEnd(decoder, mcu_row * layout.mcu_cols + mcu_column,
+                                decoder->reader->barrier_met);
+                }
                 ConvertMcu(decoder, mcu_column, mcu_row);
                 if (decoder->restart_interval != 0) {
                     ++restart_count;

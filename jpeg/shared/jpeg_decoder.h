@@ -90,6 +90,14 @@ struct JpegDecoder {
     // Set by AnalysisDHT when a table's arrays could not be allocated: the scan would decode
     // with that table missing, a different picture, so the decode gate refuses the file.
     int32_t table_lost;
+    // Where the entropy-coded data first failed the scan, for telling a reader that the picture
+    // is cut short or damaged; the decode does not look at them (blocks after that point decode
+    // from whatever the reads give). data_ended: 1 once a block's read met a marker or the end
+    // of the image; data_end_mcu: the MCU being decoded then, counted in raster order from 0;
+    // data_end_marker: the marker's code, or 0 when the image ended.
+    int32_t data_ended;
+    int32_t data_end_mcu;
+    int32_t data_end_marker;
 };
 
 // Zig-zag sequence of T.81 Figure A.6: the natural index of each zig-zag position.
@@ -148,6 +156,9 @@ McuLayout ComputeMcuLayout(const JpegDecoder* decoder);
 bool DecodeScan(JpegDecoder* decoder);
 void DecodeMcu(JpegDecoder* decoder);
 void ConvertMcu(JpegDecoder* decoder, int32_t mcu_column, int32_t mcu_row);
+// Notes MCU `mcu` as where the data ended, with what stood in the way (a marker's code, or
+// kImageEnded), unless an earlier MCU is noted already.
+void NoteDataEnd(JpegDecoder* decoder, int32_t mcu, int32_t barrier);
 uint8_t ClampSample(int32_t value);
 
 // --- 32-bit arithmetic that wraps modulo 2^32, as damaged files can make it ---

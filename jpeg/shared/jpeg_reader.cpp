@@ -14,6 +14,13 @@ int64_t Remaining(const JpegReader* reader) {
     return reader->cursor < reader->end ? reader->end - reader->cursor : 0;
 }
 
+// Notes the first read that could not be served (marker: its code, or kImageEnded) and
+// returns what ReadBits gives for it.
+int32_t Barrier(JpegReader* reader, int32_t marker) {
+    if (reader->barrier_met == 0) reader->barrier_met = marker;
+    return marker == kImageEnded ? kEndOfDataMarker : -marker;
+}
+
 void Count(JpegReader* reader, int32_t n) {
     if (reader->consumed != nullptr) {
         *reader->consumed = static_cast<int32_t>(static_cast<uint32_t>(*reader->consumed) +
@@ -39,6 +46,7 @@ void Init(JpegReader* reader, const uint8_t* start, int32_t length) {
     reader->bit_index = 7;
     reader->stuff_pending = 0;
     reader->valid = length >= 1 ? 1 : 0;
+    reader->barrier_met = 0;
 }
 
 void Advance(JpegReader* reader) {
@@ -56,7 +64,7 @@ int32_t ReadBits(JpegReader* reader, int32_t n) {
             // When no byte is left, the end of the image reads like an EOI marker and the
             // reader stays where it is.
             const int64_t step = reader->stuff_pending ? 2 : 1;
-            if (Remaining(reader) <= step) return kEndOfDataMarker;
+            if (Remaining(reader) <= step) return Barrier(reader, kImageEnded);
             reader->bit_index = 7;
             Advance(reader);
             if (reader->stuff_pending) {
@@ -67,11 +75,11 @@ int32_t ReadBits(JpegReader* reader, int32_t n) {
         if (reader->bit_index == 7) {
             // First bit of a byte: an 0xFF here is either a data byte followed by a stuffed
             // zero, or the first byte of a marker, which is reported and not consumed.
-            if (Remaining(reader) < 1) return kEndOfDataMarker;
+            if (Remaining(reader) < 1) return Barrier(reader, kImageEnded);
             if (reader->cursor[0] == 0xFF) {
-                if (Remaining(reader) < 2) return kEndOfDataMarker;
+                if (Remaining(reader) < 2) return Barrier(reader, kImageEnded);
                 const uint8_t next = reader->cursor[1];
-                if (next != 0) return -static_cast<int32_t>(next);
+                if (next != 0) return Barrier(reader, next);
                 reader->stuff_pending = 1;
             }
         }

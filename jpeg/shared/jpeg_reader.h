@@ -18,7 +18,14 @@ struct JpegReader {
     int32_t stuff_pending;  // the current byte is an 0xFF whose stuffed 0x00 is still ahead
     int32_t valid;          // cleared once a move leaves the cursor at or past the end
     const uint8_t* begin;   // first byte of the image: a backward Skip never leaves the image
+    // What the first bit-level read that ReadBits could not serve met, for the decode's notes
+    // (the reads do not look at it): 0 while every read was served, the code of the marker
+    // that stood in the way, or kImageEnded.
+    int32_t barrier_met;
 };
+
+// JpegReader::barrier_met when the image ended (or ended in a lone 0xFF) before the bits.
+inline constexpr int32_t kImageEnded = -1;
 
 void Init(JpegReader* reader, const uint8_t* start, int32_t length);
 void Advance(JpegReader* reader);

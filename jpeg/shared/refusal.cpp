@@ -1,7 +1,8 @@
 // The decode gate's conditions again, each with the words that explain it. The checks run in
 // the gate's order (IsDecodable); the first that fails is the reason, except that a frame of
 // another coding process than baseline (T.81 Table B.1), which the parser passes over, is named
-// instead of the empty frame it leaves behind.
+// instead of the empty frame it leaves behind. A file of another kind altogether (file_kind.h)
+// is named before any of them.
 #include "refusal.h"
 
 #include <cstdio>
@@ -85,6 +86,7 @@ const FrameKind* FindFrameKind(int32_t marker) {
 }
 
 const char kReencode[] = "re-encode it as a baseline JPEG";
+const char kNotJpegProblem[] = "not a JPEG file (no start-of-image marker)";
 
 struct Wording {
     Refusal reason;
@@ -93,8 +95,7 @@ struct Wording {
 };
 
 const Wording kWordings[] = {
-    {Refusal::kNotJpeg, "not a JPEG file (no start-of-image marker)",
-     "choose a JPEG or Windows bitmap file"},
+    {Refusal::kNotJpeg, kNotJpegProblem, "choose a JPEG file"},
     {Refusal::kNoScan, "no picture data (the file ends before its first scan)",
      "the file is cut short or damaged; copy it again or re-encode it"},
     {Refusal::kNoFrame, "no frame header", kReencode},
@@ -116,7 +117,10 @@ const Wording kWordings[] = {
     {Refusal::kScanHeaderCut, "the scan header is cut short",
      "the file is cut short or damaged; copy it again or re-encode it"},
     {Refusal::kNotInterleaved,
-     "the first scan is not interleaved (it holds %d of the %d components)", kReencode},
+     "a non-interleaved baseline JPEG: its first scan is not interleaved (it holds %d of the %d "
+     "components, and only a first scan that holds them all is read)",
+     "re-encode it with all components interleaved in one scan, as most encoders write a "
+     "baseline JPEG by default (for example cjpeg without -scans)"},
     {Refusal::kTooLarge, "picture too large (%d x %d; its bitmap would exceed 2 GiB)",
      "scale it down"},
     {Refusal::kTableLost, "out of memory while reading its Huffman tables",
@@ -140,8 +144,11 @@ Refusal FindRefusal(const JpegDecoder* decoder) {
     return reason;
 }
 
-std::string DescribeRefusal(const JpegDecoder* decoder) {
+std::string DescribeRefusal(const JpegDecoder* decoder, Audience audience) {
     const Refusal reason = FindRefusal(decoder);
+    // The picture item shows bitmaps as well.
+    if (reason == Refusal::kNotJpeg && audience == Audience::kPictureItem)
+        return std::string(kNotJpegProblem) + ": choose a JPEG or Windows bitmap file";
     const Wording* wording = nullptr;
     for (const Wording& candidate : kWordings) {
         if (candidate.reason == reason) wording = &candidate;
@@ -176,11 +183,57 @@ std::string DescribeRefusal(const JpegDecoder* decoder) {
     return std::string(problem) + ": " + wording->advice;
 }
 
-std::string DescribeRefusalOfImage(const uint8_t* image, int32_t size) {
+std::string DescribeOtherKind(FileKind kind, Audience audience) {
+    const bool item = audience == Audience::kPictureItem;
+    const char* advice = nullptr;
+    switch (kind) {
+        case FileKind::kUnknown:
+        case FileKind::kJpeg:
+            return std::string();
+        case FileKind::kEmpty:
+            return "an empty file (0 bytes), not a JPEG: the copy or download did not finish; "
+                   "copy the picture again";
+        case FileKind::kBmp:
+            advice = item ? "rename it .bmp (the item reads a file by its name: names ending in "
+                            ".jpg or .jpeg as JPEG, all others as Windows bitmaps)"
+                          : "convert it to a baseline JPEG";
+            break;
+        case FileKind::kPdf:
+            advice = item ? "export the page as a baseline JPEG or a 24-bit Windows bitmap"
+                          : "export the page as a baseline JPEG";
+            break;
+        case FileKind::kHtml:
+            return std::string(FileKindName(kind)) +
+                   ", not a JPEG (a web page saved under the picture's name): save the picture "
+                   "itself";
+        case FileKind::kText:
+            advice = "choose the picture file itself";
+            break;
+        default:
+            advice = item ? "convert it to a baseline JPEG or a 24-bit Windows bitmap"
+                          : "convert it to a baseline JPEG";
+            break;
+    }
+    return std::string(FileKindName(kind)) + ", not a JPEG: " + advice;
+}
+
+std::string DescribeRefusalOfParse(const JpegDecoder* decoder, const uint8_t* image, int32_t size,
+                                   Audience audience) {
+    if (FindRefusal(decoder) == Refusal::kNone) return std::string();
+    const FileKind kind = FindFileKind(image, size);
+    // Text ahead of a start-of-image marker: the JPEG behind it is what is refused.
+    const bool text = kind == FileKind::kText || kind == FileKind::kHtml || kind == FileKind::kSvg;
+    if (kind != FileKind::kUnknown && kind != FileKind::kJpeg && !(text && decoder->soi_found))
+        return DescribeOtherKind(kind, audience);
+    return DescribeRefusal(decoder, audience);
+}
+
+std::string DescribeRefusalOfImage(const uint8_t* image, int32_t size, Audience audience) {
     JpegDecoder decoder;
     ConstructDecoder(&decoder);
     std::string words;
-    if (Attach(&decoder, image, size) == 0) words = DescribeRefusal(&decoder);
+    if (Attach(&decoder, image, size) == 0)
+        words = DescribeRefusalOfParse(&decoder, image, size, audience);
     DestroyDecoder(&decoder);
     return words;
 }

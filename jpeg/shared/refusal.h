@@ -5,9 +5,15 @@
 
 #include <string>
 
+#include "file_kind.h"
 #include "jpeg_decoder.h"
 
 namespace varnel {
+
+// Who the words are for: varnel-decode, which makes pictures of JPEG files only, or the host of
+// the picture item, which shows Windows bitmap files too (a name that does not end in .jpg or
+// .jpeg is read as a bitmap).
+enum class Audience { kDecoder, kPictureItem };
 
 enum class Refusal {
     kNone,               // the gate lets the file through
@@ -36,10 +42,21 @@ Refusal FindRefusal(const JpegDecoder* decoder);
 
 // One line: what is wrong with the file and what to do about it, with the values of the file
 // that matter (the frame marker, the counts, the size). Empty for kNone.
-std::string DescribeRefusal(const JpegDecoder* decoder);
+std::string DescribeRefusal(const JpegDecoder* decoder, Audience audience = Audience::kDecoder);
+
+// One line for a file that its first bytes show to be of another kind: "a PNG file, not a JPEG:
+// convert it to a baseline JPEG". Empty for FileKind::kUnknown and kJpeg.
+std::string DescribeOtherKind(FileKind kind, Audience audience);
+
+// Why the gate refuses the parsed file `image`: its real kind when its first bytes name one
+// (the marker search finds marker-like bytes in any file), else DescribeRefusal. Empty when
+// the gate admits the file, whatever its first bytes (a JPEG after other bytes decodes).
+std::string DescribeRefusalOfParse(const JpegDecoder* decoder, const uint8_t* image, int32_t size,
+                                   Audience audience = Audience::kDecoder);
 
 // The same for a whole file image: parses its headers with a decoder of its own. Empty when
 // the gate admits the file.
-std::string DescribeRefusalOfImage(const uint8_t* image, int32_t size);
+std::string DescribeRefusalOfImage(const uint8_t* image, int32_t size,
+                                   Audience audience = Audience::kDecoder);
 
 }  // namespace varnel

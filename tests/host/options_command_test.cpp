@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <utility>
 
 #include "target_program.h"
 #include "registry_fixture.h"
@@ -128,6 +129,66 @@ TEST_F(HostOptionsTest, RemovalAsksAndOnlyAConfirmedOneRemovesTheItem) {
     EXPECT_TRUE(
         Contains(Host("show --out '" + (folder_ / "b.png").string() + "'").output, "0 items"));
 }
+
+// What the height field keeps of what is typed (digits only, three at most) is said when it
+// differs, and is what is saved.
+TEST_F(HostOptionsTest, TheHeightFieldSaysWhatItKept) {
+    struct Row {
+        const char* typed;
+        int32_t saved;
+        const char* line;  // empty: no line
+    };
+    for (const Row& row :
+         {Row{"-50", 50, "Height field: typed \"-50\", it kept \"50\""},
+          Row{"1x2", 12, "Height field: typed \"1x2\", it kept \"12\""},
+          Row{"1000", 100, "Height field: typed \"1000\", it kept \"100\""}, Row{"60", 60, ""}}) {
+        SCOPED_TRACE(row.typed);
+        HostRun run =
+            Host(std::string("options --path '") + SAMPLE_JPEG + "' --height " + row.typed);
+        EXPECT_EQ(run.status, 0) << run.output;
+        EXPECT_EQ(Setting(u"Height"), row.saved);
+        EXPECT_EQ(Contains(run.output, "Height field:"), row.line[0] != 0) << run.output;
+        if (row.line[0] != 0) {
+            EXPECT_TRUE(Contains(run.output, row.line)) << run.output;
+        }
+    }
+}
+
+// `set --height` accepts exactly the heights that the options dialog accepts on the same screen.
+class HeightRule : public HostOptionsTest,
+                   public testing::WithParamInterface<std::pair<const char*, const char*>> {};
+
+TEST_P(HeightRule, SetAndTheDialogAgree) {
+    const std::string height = GetParam().first;
+    const std::string screen = GetParam().second;
+    const HostRun set = Host("set --height " + height + " --screen " + screen);
+    const HostRun dialog = Host(std::string("options --path '") + SAMPLE_JPEG + "' --height " +
+                                height + " --screen " + screen);
+    EXPECT_EQ(set.status == 0, dialog.status == 0) << set.output << dialog.output;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Heights, HeightRule,
+    testing::Values(std::make_pair("0", "240x320"), std::make_pair("1", "240x320"),
+                    std::make_pair("320", "240x320"), std::make_pair("321", "240x320"),
+                    std::make_pair("321", "240x400"), std::make_pair("400", "240x400"),
+                    std::make_pair("401", "240x400"), std::make_pair("999", "240x1200"),
+                    std::make_pair("17", "240x16")),
+    [](const testing::TestParamInfo<std::pair<const char*, const char*>>& row) {
+        return std::string("Height") + row.param.first + "On" + row.param.second;
+    });
+
+#ifndef _WIN32
+// On Linux nobody can reach the dialog: --help says what happens without actions.
+TEST_F(HostOptionsTest, HelpSaysWhatHappensWithoutActions) {
+    const HostRun help = Host("options --help");
+    EXPECT_EQ(help.status, 0);
+    EXPECT_TRUE(Contains(help.output, "Without actions it presses OK at once")) << help.output;
+    const HostRun run = Host("options");
+    EXPECT_EQ(run.status, 1) << run.output;
+    EXPECT_TRUE(Contains(run.output, "ﾌｧｲﾙが存在しません。")) << run.output;
+}
+#endif
 
 TEST_F(HostOptionsTest, UsageErrors) {
     EXPECT_EQ(Host("options --yes").status, 2);

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "bitmap_file_writer.h"
 #include "target_program.h"
 #include "gate_streams.h"
 #include "test_pictures.h"
@@ -70,6 +71,22 @@ public:
     void SetPicture(const fs::path& path, const char* more = "") {
         ASSERT_EQ(Host("set --path " + path.string() + " " + more), 0);
     }
+    // Writes the picture path into the item's settings as the options dialog may (a folder).
+    void StorePath(const fs::path& path) {
+        Win32LayerSetRegistryPath(registry_.c_str());
+        HKEY key = nullptr;
+        ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, u"Software\\Quenby\\Lumetta", 0, nullptr, 0,
+                                  KEY_WRITE, nullptr, &key, nullptr),
+                  ERROR_SUCCESS);
+        char16_t value[MAX_PATH] = {};
+        const std::string text = path.string();
+        std::copy(text.begin(), text.end(), value);
+        EXPECT_EQ(RegSetValueExW(key, u"Path", 0, REG_SZ, reinterpret_cast<const BYTE*>(value),
+                                 sizeof(value)),
+                  ERROR_SUCCESS);
+        RegCloseKey(key);
+        Win32LayerSetRegistryPath(nullptr);
+    }
     // Writes the placement value into the item's settings as no command would.
     void StoreMode(DWORD mode) {
         Win32LayerSetRegistryPath(registry_.c_str());
@@ -86,6 +103,10 @@ public:
 
     std::string Stderr() const {
         std::ifstream in(folder_ / "err.txt");
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+    std::string Stdout() const {
+        std::ifstream in(folder_ / "out.txt");
         return std::string(std::istreambuf_iterator<char>(in), {});
     }
 
@@ -174,13 +195,83 @@ TEST_F(TodayHostTest, BadArgumentsAreRefusedWithoutTouchingAnything) {
     EXPECT_EQ(Host("set --help", false), 0);
 }
 
-// --- Why an item shows no picture ---
+// --- The command line ---
+
+struct CommandLineRow {
+    const char* name;
+    const char* arguments;  // FOLDER stands for the test's folder
+    bool registry;          // --registry is added
+    int status;
+    const char* words;  // part of the one line on stderr (status 2) or of stdout (status 0)
+};
+
+void PrintTo(const CommandLineRow& row, std::ostream* out) {
+    *out << row.name;
+}
+
+// A command line that cannot be carried out gets one line naming the problem and the --help to
+// read; nothing is written.
+const CommandLineRow kCommandLineRows[] = {
+    {"NoCommand", "", false, 2, "today-host: give a command"},
+    {"UnknownCommand", "frobnicate", false, 2, "today-host: unknown command 'frobnicate'"},
+    {"UnknownOption", "show --colour red", true, 2, "unknown option '--colour'"},
+    {"StrayArgument", "show today.png", true, 2, "unexpected argument 'today.png'"},
+    {"MissingValue", "show --out", false, 2, "--out needs a value"},
+    {"FlagWithValue", "options --remove=yes", true, 2, "--remove takes no value"},
+    {"ShowToJpeg", "show --out FOLDER/today.jpg", true, 2,
+     "--out 'FOLDER/today.jpg' names a .jpg file, but the screen is written as PNG only"},
+    {"ShowWithoutExtension", "show --out FOLDER/today", true, 2, "has no extension"},
+    // The options dialog accepts 1 to the screen's height, and three digits at most.
+    {"HeightAboveTheScreen", "set --height 321", true, 2,
+     "--height wants a number of pixels from 1 to 320 (the options dialog's rule on a 240x320 "
+     "screen; give --screen for another size), not '321'"},
+    {"HeightOnATallerScreen", "set --height 321 --screen 240x400", true, 0, "Height: 321"},
+    {"HeightOfFourDigits", "set --height 1000 --screen 240x1200", true, 2,
+     "from 1 to 999 (the options dialog's rule on a 240x1200 screen, whose field holds 3 digits)"},
+    {"PathToAFolder", "set --path FOLDER", true, 2, "is a folder; give the picture file in it"},
+};
+
+class TodayHostCommandLine : public TodayHostTest,
+                             public testing::WithParamInterface<CommandLineRow> {};
+
+TEST_P(TodayHostCommandLine, OneLineSaysWhat) {
+    const CommandLineRow& row = GetParam();
+    std::string arguments = row.arguments;
+    for (size_t at; (at = arguments.find("FOLDER")) != std::string::npos;)
+        arguments.replace(at, 6, folder_.string());
+    std::string words = row.words;
+    for (size_t at; (at = words.find("FOLDER")) != std::string::npos;)
+        words.replace(at, 6, folder_.string());
+    EXPECT_EQ(Host(arguments, row.registry), row.status);
+    const std::string err = Stderr();
+    if (row.status == 2) {
+        EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+        EXPECT_NE(err.find(words), std::string::npos) << err;
+        EXPECT_NE(err.find("; see 'today-host"), std::string::npos) << err;
+        EXPECT_EQ(Stdout(), "");
+        EXPECT_FALSE(fs::exists(registry_));
+    } else {
+        EXPECT_EQ(err, "");
+        EXPECT_NE(Stdout().find(words), std::string::npos) << Stdout();
+    }
+    EXPECT_FALSE(fs::exists(folder_ / "today.jpg"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, TodayHostCommandLine, testing::ValuesIn(kCommandLineRows),
+                         [](const testing::TestParamInfo<CommandLineRow>& row) {
+                             return std::string(row.param.name);
+                         });
+
+// --- Why an item shows no picture, or shows it wrongly ---
+
+enum class Item { kWhite, kPicture, kAsItDraws };
 
 struct WarningRow {
     const char* name;
     // Prepares the picture (and settings) of an installed item in the test's folder.
     void (*prepare)(TodayHostTest* test, const fs::path& folder);
     const char* words;  // part of the one warning line; empty: no warning
+    Item item;          // what the item's rows show
 };
 
 void PrintTo(const WarningRow& row, std::ostream* out) {
@@ -198,27 +289,46 @@ void GoodBitmap(TodayHostTest* test, const fs::path& folder) {
     test->SetPicture(folder / "good.bmp", "--mode tile");
 }
 
+std::string FileBytes(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// A 20 x 10 bitmap of the given header size, its pixels a gradient.
+std::string Bitmap(int header_size) {
+    BmpWriteSpec spec;
+    spec.header_size = header_size;
+    spec.width = 20;
+    spec.height = 10;
+    const std::vector<uint8_t> bytes =
+        WriteBmp(spec, [](int x, int y) { return static_cast<uint32_t>(0x102030 + x * 9 + y); });
+    return std::string(bytes.begin(), bytes.end());
+}
+
 const WarningRow kWarningRows[] = {
-    {"PictureShown", GoodBitmap, ""},
-    {"NoPath", [](TodayHostTest*, const fs::path&) {}, "Lumetta: no picture file is set"},
+    {"PictureShown", GoodBitmap, "", Item::kPicture},
+    {"NoPath", [](TodayHostTest*, const fs::path&) {}, "Lumetta: no picture file is set",
+     Item::kWhite},
     {"FileMissing",
      [](TodayHostTest* test, const fs::path& folder) {
          GoodBitmap(test, folder);
          fs::remove(folder / "good.bmp");
      },
-     "/good.bmp' does not exist"},
+     "/good.bmp' does not exist", Item::kWhite},
     {"NotABitmap",
      [](TodayHostTest* test, const fs::path& folder) {
          WriteBytes(folder / "photo.gif", "GIF89a");
          test->SetPicture(folder / "photo.gif");
      },
-     "/photo.gif' is not a Windows bitmap file (it does not start with \"BM\")"},
+     "/photo.gif' is not a Windows bitmap file (it does not start with \"BM\"): it is a GIF "
+     "file; convert it to a 24-bit bitmap or a baseline JPEG",
+     Item::kWhite},
     {"BitmapLoaderFails",
      [](TodayHostTest* test, const fs::path& folder) {
          WriteBytes(folder / "empty.bmp", "BM" + std::string(52, '\0'));
          test->SetPicture(folder / "empty.bmp");
      },
-     "the bitmap loader cannot read '"},
+     "the bitmap loader cannot read '", Item::kWhite},
     {"JpegRefused",
      [](TodayHostTest* test, const fs::path& folder) {
          stagetest::StreamSpec spec;
@@ -227,13 +337,60 @@ const WarningRow kWarningRows[] = {
          WriteBytes(folder / "photo.JPG", std::string(bytes.begin(), bytes.end()));
          test->SetPicture(folder / "photo.JPG");
      },
-     "/photo.JPG' is refused: progressive JPEG (SOF2): re-encode it as a baseline JPEG"},
+     "/photo.JPG' is refused: progressive JPEG (SOF2): re-encode it as a baseline JPEG",
+     Item::kWhite},
     {"ModeOutOfRange",
      [](TodayHostTest* test, const fs::path& folder) {
          GoodBitmap(test, folder);
          test->StoreMode(3);
      },
-     "the placement value 3 is outside 0 to 2"},
+     "the placement value 3 is outside 0 to 2", Item::kWhite},
+    {"Folder",
+     [](TodayHostTest* test, const fs::path& folder) {
+         fs::create_directory(folder / "pictures");
+         test->StorePath(folder / "pictures");
+     },
+     "/pictures' is a folder, not a picture file", Item::kWhite},
+    {"BitmapNamedJpg",
+     [](TodayHostTest* test, const fs::path& folder) {
+         WriteBytes(folder / "photo.jpg", Bitmap(40));
+         test->SetPicture(folder / "photo.jpg");
+     },
+     "/photo.jpg' is refused: a Windows bitmap file, not a JPEG: rename it .bmp", Item::kWhite},
+    {"PngNamedJpg",
+     [](TodayHostTest* test, const fs::path& folder) {
+         WriteBytes(folder / "photo.jpg", std::string("\x89PNG\r\n\x1A\n\0\0\0\x0DIHDR", 16));
+         test->SetPicture(folder / "photo.jpg");
+     },
+     "a PNG file, not a JPEG: convert it to a baseline JPEG or a 24-bit Windows bitmap",
+     Item::kWhite},
+    {"JpegNamedBmp",
+     [](TodayHostTest* test, const fs::path& folder) {
+         WriteBytes(folder / "photo.bmp", FileBytes(LADYBIRD_JPEG));
+         test->SetPicture(folder / "photo.bmp");
+     },
+     "it is a JPEG file; rename it .jpg", Item::kWhite},
+    {"JpegCutShort",
+     [](TodayHostTest* test, const fs::path& folder) {
+         WriteBytes(folder / "cut.jpg", FileBytes(LADYBIRD_JPEG).substr(0, 5000));
+         test->SetPicture(folder / "cut.jpg");
+     },
+     "/cut.jpg': the picture data ends before its last block, at rows 81 to 96 of 360: the file "
+     "is cut short",
+     Item::kPicture},
+    {"Os2Bitmap",
+     [](TodayHostTest* test, const fs::path& folder) {
+         WriteBytes(folder / "os2.bmp", Bitmap(12));
+         test->SetPicture(folder / "os2.bmp");
+     },
+     "/os2.bmp' is an OS/2 bitmap (12-byte core header)", Item::kAsItDraws},
+    {"BitmapCutShort",
+     [](TodayHostTest* test, const fs::path& folder) {
+         const std::string bytes = Bitmap(40);
+         WriteBytes(folder / "cut.bmp", bytes.substr(0, bytes.size() - 100));
+         test->SetPicture(folder / "cut.bmp", "--mode tile");
+     },
+     "/cut.bmp' is cut short: its pixel data ends before the last row", Item::kPicture},
 };
 
 TEST_P(TodayHostWarning, ShowSaysInOneLineWhyThePictureIsMissing) {
@@ -253,7 +410,9 @@ TEST_P(TodayHostWarning, ShowSaysInOneLineWhyThePictureIsMissing) {
     ASSERT_TRUE(ReadPng(folder_ / "today.png", &screen));
     const bool white = std::all_of(screen.pixels.begin(), screen.pixels.begin() + 240 * 24,
                                    [](uint32_t pixel) { return pixel == kWhite; });
-    EXPECT_EQ(white, GetParam().words[0] != 0);
+    if (GetParam().item != Item::kAsItDraws) {
+        EXPECT_EQ(white, GetParam().item == Item::kWhite);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Pictures, TodayHostWarning, testing::ValuesIn(kWarningRows),

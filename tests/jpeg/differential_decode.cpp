@@ -22,6 +22,9 @@ void RecordReader(const varnel::JpegDecoder& decoder, const uint8_t* data, int32
     outcome->stuff_pending = reader->stuff_pending;
     outcome->valid = reader->valid;
     outcome->consumed = consumed;
+    outcome->data_ended = decoder.data_ended;
+    outcome->data_end_mcu = decoder.data_end_mcu;
+    outcome->data_end_marker = decoder.data_end_marker;
 }
 
 }  // namespace
@@ -128,6 +131,15 @@ std::string Compare(const Outcome& reference, const Outcome& fast) {
                       reference.stuff_pending, reference.valid, reference.consumed,
                       static_cast<long long>(fast.cursor), fast.bit_index, fast.stuff_pending,
                       fast.valid, fast.consumed);
+        return text;
+    }
+    if (reference.data_ended != fast.data_ended || reference.data_end_mcu != fast.data_end_mcu ||
+        reference.data_end_marker != fast.data_end_marker) {
+        std::snprintf(text, sizeof(text),
+                      "data end: reference %d at MCU %d marker 0x%02X, fast %d at MCU %d marker "
+                      "0x%02X",
+                      reference.data_ended, reference.data_end_mcu, reference.data_end_marker,
+                      fast.data_ended, fast.data_end_mcu, fast.data_end_marker);
         return text;
     }
     return {};

@@ -23,6 +23,10 @@ struct Outcome {
     int32_t stuff_pending = 0;
     int32_t valid = 0;
     int32_t consumed = 0;
+    // Where the scan's data first failed a read (the decoder's notes for the tools' warnings).
+    int32_t data_ended = 0;
+    int32_t data_end_mcu = 0;
+    int32_t data_end_marker = 0;
     // The fast path also asks why a file is refused: false when the reason given (or not given)
     // disagrees with the decode gate.
     bool refusal_agrees = true;

@@ -122,7 +122,9 @@ inline const std::vector<GateCase>& GateCases() {
         {"ScanHeaderCut", With({}, [](StreamSpec* s) { s->cut_in_scan_header = true; }),
          Refusal::kScanHeaderCut, "the scan header is cut short"},
         {"NotInterleaved", Frame({{1, 1, 1, 0}, {2, 1, 1, 0}, {3, 1, 1, 0}}, {{1, 0, 0}}),
-         Refusal::kNotInterleaved, "not interleaved (it holds 1 of the 3 components)"},
+         Refusal::kNotInterleaved,
+         "a non-interleaved baseline JPEG: its first scan is not interleaved (it holds 1 of the 3 "
+         "components"},
         {"TooLarge", With({}, [](StreamSpec* s) { s->width = s->height = 65535; }),
          Refusal::kTooLarge, "picture too large (65535 x 65535"},
     };

@@ -6,7 +6,10 @@
 #ifdef _WIN32
 #include <windows.h>
 #else
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 #endif
 
 #ifndef _WIN32
@@ -229,25 +232,219 @@ TEST(VarnelDecode, VersionIsTheLibrarysVersionResource) {
     EXPECT_EQ(run.out.rfind("varnel 1.0.1.0 (", 0), 0u) << run.out;
 }
 
-// An output name without a known extension, or an unknown --format, is refused in one line
-// before anything is decoded or written.
-TEST(VarnelDecode, UnknownFormatsAreUsageErrors) {
-    struct Row {
-        const char* options;
-        const char* file;
-        const char* words;
-    };
-    for (const Row& row : {Row{"", "out.gif", "name it .bmp, .png or .ppm"},
-                           Row{"", "out", "name it .bmp, .png or .ppm"},
-                           Row{"--format tiff", "out.bmp", "unknown format 'tiff'"}}) {
-        const fs::path output = Dir() / row.file;
-        const ToolRun run =
-            Tool(std::string(row.options) + " " + Quoted(SampleJpeg()) + " " + Quoted(output));
-        EXPECT_EQ(run.status, 2) << row.file;
-        EXPECT_NE(run.out.find(row.words), std::string::npos) << run.out;
-        EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 1) << run.out;
-        EXPECT_FALSE(fs::exists(output));
+// --- The command line ---
+
+// Replaces every "IN" in the arguments with the sample's quoted name and every "OUT" with the
+// quoted name of `output` in the test's folder.
+std::string Expand(const std::string& arguments, const std::string& output) {
+    std::string expanded;
+    for (size_t i = 0; i < arguments.size();) {
+        if (arguments.compare(i, 2, "IN") == 0) {
+            expanded += Quoted(SampleJpeg());
+            i += 2;
+        } else if (arguments.compare(i, 3, "OUT") == 0) {
+            expanded += Quoted(Dir() / output);
+            i += 3;
+        } else {
+            expanded += arguments[i++];
+        }
     }
+    return expanded;
+}
+
+struct CommandLineRow {
+    const char* name;
+    const char* arguments;  // IN and OUT as Expand replaces them
+    const char* output;     // the file that OUT names
+    int status;
+    const char* words;  // part of the one line printed
+};
+
+void PrintTo(const CommandLineRow& row, std::ostream* out) {
+    *out << row.name;
+}
+
+// Whatever is wrong with a command line is said in one line that names the problem and points
+// at --help, before anything is decoded or written; a run that works prints its one line too.
+const CommandLineRow kCommandLineRows[] = {
+    {"NoArguments", "", "none.bmp", 2, "give the JPEG file to read and the file to write"},
+    {"UnknownOption", "--bogus IN OUT", "bogus.bmp", 2, "unknown option '--bogus'"},
+    {"FormatWithoutValue", "IN OUT --format", "novalue.bmp", 2, "--format needs a value"},
+    {"UnknownFormat", "--format tiff IN OUT", "tiff.bmp", 2, "unknown format 'tiff'"},
+    {"UnknownFormatWithEquals", "--format=tiff IN OUT", "tiff2.bmp", 2, "unknown format 'tiff'"},
+    {"FormatTwice", "--format bmp --format png IN OUT", "twice.bmp", 2, "--format is given twice"},
+    {"FormatWithEquals", "--format=ppm IN OUT", "equals.out", 0, "13 x 7 -> "},
+    {"OnlyIn", "IN", "none.bmp", 2, "give the file to write after"},
+    {"ThreeNames", "IN OUT OUT", "three.bmp", 2, "too many names"},
+    {"UnknownExtension", "IN OUT", "out.gif", 2, "name it .bmp, .png or .ppm"},
+    {"NoExtension", "IN OUT", "out", 2, "name it .bmp, .png or .ppm"},
+    {"InfoWithoutFile", "--info", "none.bmp", 2, "--info needs the JPEG file to read"},
+    {"InfoWithFormat", "--info IN --format png", "none.bmp", 2, "--format does not apply"},
+};
+
+class VarnelDecodeCommandLine : public testing::TestWithParam<CommandLineRow> {};
+
+TEST_P(VarnelDecodeCommandLine, OneLineSaysWhat) {
+    const CommandLineRow& row = GetParam();
+    const std::string before = Bytes(SampleJpeg());
+    const ToolRun run = Tool(Expand(row.arguments, row.output));
+    EXPECT_EQ(run.status, row.status) << run.out;
+    EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 1) << run.out;
+    EXPECT_NE(run.out.find(row.words), std::string::npos) << run.out;
+    if (row.status == 2) {
+        EXPECT_NE(run.out.find("see 'varnel-decode --help'"), std::string::npos) << run.out;
+        EXPECT_FALSE(fs::exists(Dir() / row.output));
+    } else {
+        EXPECT_TRUE(fs::exists(Dir() / row.output));
+    }
+    EXPECT_EQ(Bytes(SampleJpeg()), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, VarnelDecodeCommandLine, testing::ValuesIn(kCommandLineRows),
+                         [](const testing::TestParamInfo<CommandLineRow>& row) {
+                             return std::string(row.param.name);
+                         });
+
+// --- Where the picture goes ---
+
+// A file that is there already is replaced whole, on every platform.
+TEST(VarnelDecode, AnExistingFileIsReplaced) {
+    const fs::path bmp = Dir() / "again.bmp";
+    std::ofstream(bmp) << "an older file, longer than nothing";
+    ASSERT_EQ(Tool(Quoted(SampleJpeg()) + " " + Quoted(bmp)).status, 0);
+    EXPECT_EQ(Bytes(bmp).size(), 14u + 40 + 40 * 7);
+    EXPECT_FALSE(fs::exists(Utf8Path(Utf8(bmp) + ".partial")));
+}
+
+#ifndef _WIN32
+struct TargetRow {
+    const char* name;
+    // Makes OUT in the folder and returns its name; `expected` is what must end up written
+    // where the row's check looks.
+    fs::path (*make)(const fs::path& folder);
+    // Reads back what OUT received: the bytes of the file that holds the picture now.
+    std::string (*written)(const fs::path& folder, const fs::path& out);
+    // Anything else that must hold afterwards; empty when all is well.
+    std::string (*check)(const fs::path& folder, const fs::path& out);
+};
+
+void PrintTo(const TargetRow& row, std::ostream* out) {
+    *out << row.name;
+}
+
+std::string Nothing(const fs::path&, const fs::path&) {
+    return "";
+}
+
+mode_t ModeOf(const fs::path& path) {
+    struct stat info {};
+    return stat(path.c_str(), &info) == 0 ? info.st_mode & 07777 : 0;
+}
+
+const TargetRow kTargetRows[] = {
+    {"NewFile", [](const fs::path& folder) { return folder / "new.bmp"; },
+     [](const fs::path&, const fs::path& out) { return Bytes(out); }, Nothing},
+    {"ExistingFileKeepsItsMode",
+     [](const fs::path& folder) {
+         std::ofstream(folder / "mode.bmp") << "old";
+         fs::permissions(folder / "mode.bmp", fs::perms(0640));
+         return folder / "mode.bmp";
+     },
+     [](const fs::path&, const fs::path& out) { return Bytes(out); },
+     [](const fs::path&, const fs::path& out) -> std::string {
+         return ModeOf(out) == 0640 ? "" : "mode " + std::to_string(ModeOf(out));
+     }},
+    {"LinkIsFollowed",
+     [](const fs::path& folder) {
+         fs::create_directory(folder / "real");
+         std::ofstream(folder / "real" / "target.bmp") << "old";
+         fs::create_symlink("real/target.bmp", folder / "link.bmp");
+         return folder / "link.bmp";
+     },
+     [](const fs::path& folder, const fs::path&) { return Bytes(folder / "real" / "target.bmp"); },
+     [](const fs::path&, const fs::path& out) -> std::string {
+         return fs::is_symlink(out) ? "" : "the link was replaced";
+     }},
+    {"DanglingLinkCreatesItsTarget",
+     [](const fs::path& folder) {
+         fs::create_symlink("made.bmp", folder / "dangling.bmp");
+         return folder / "dangling.bmp";
+     },
+     [](const fs::path& folder, const fs::path&) { return Bytes(folder / "made.bmp"); },
+     [](const fs::path&, const fs::path& out) -> std::string {
+         return fs::is_symlink(out) ? "" : "the link was replaced";
+     }},
+};
+
+class VarnelDecodeTarget : public testing::TestWithParam<TargetRow> {};
+
+TEST_P(VarnelDecodeTarget, ThePictureGoesWhereOutLeads) {
+    const fs::path folder = Dir() / GetParam().name;
+    fs::create_directory(folder);
+    const fs::path out = GetParam().make(folder);
+    const ToolRun run = Tool("--format bmp " + Quoted(SampleJpeg()) + " " + Quoted(out));
+    ASSERT_EQ(run.status, 0) << run.out;
+    const ToolRun piped = Tool(Quoted(SampleJpeg()) + " -", false);
+    EXPECT_EQ(GetParam().written(folder, out), piped.out);
+    EXPECT_EQ(GetParam().check(folder, out), "");
+    for (const fs::directory_entry& entry : fs::recursive_directory_iterator(folder))
+        EXPECT_EQ(entry.path().string().find(".partial"), std::string::npos) << entry.path();
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, VarnelDecodeTarget, testing::ValuesIn(kTargetRows),
+                         [](const testing::TestParamInfo<TargetRow>& row) {
+                             return std::string(row.param.name);
+                         });
+
+// A FIFO is written, not replaced: the reader at its other end gets the picture. The reader
+// is open before the tool runs (the picture fits the pipe's buffer), so nothing waits forever
+// if the FIFO is not written.
+TEST(VarnelDecode, AFifoIsWrittenInPlace) {
+    const fs::path fifo = Dir() / "pipe.bmp";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const int reader = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    const ToolRun run = Tool(Quoted(SampleJpeg()) + " " + Quoted(fifo));
+    std::string received;
+    char buffer[4096];
+    ssize_t got = 0;
+    while ((got = read(reader, buffer, sizeof(buffer))) > 0)
+        received.append(buffer, static_cast<size_t>(got));
+    close(reader);
+    EXPECT_EQ(run.status, 0) << run.out;
+    EXPECT_EQ(received, Tool(Quoted(SampleJpeg()) + " -", false).out);
+    EXPECT_TRUE(fs::is_fifo(fifo));
+}
+
+// /dev/stdout is whatever standard output is (here a pipe): written in place.
+TEST(VarnelDecode, DevStdoutIsWrittenInPlace) {
+    const ToolRun run = Tool("--format bmp " + Quoted(SampleJpeg()) + " /dev/stdout", false);
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out.substr(0, 2), "BM");
+    EXPECT_EQ(run.out.substr(0, 14u + 40 + 40 * 7), Tool(Quoted(SampleJpeg()) + " -", false).out);
+}
+
+#endif
+
+// The input itself, or under another name (another spelling, a link, a hard link), is refused
+// as OUT, and the input stays as it was.
+TEST(VarnelDecode, TheInputUnderAnotherNameIsRefused) {
+    const fs::path input = Dir() / "self.jpg";
+    fs::copy_file(SampleJpeg(), input, fs::copy_options::overwrite_existing);
+    std::vector<fs::path> names = {input, Dir() / "." / "self.jpg"};
+#ifndef _WIN32
+    fs::create_symlink(input, Dir() / "self-link.bmp");
+    fs::create_hard_link(input, Dir() / "self-hard.bmp");
+    names.push_back(Dir() / "self-link.bmp");
+    names.push_back(Dir() / "self-hard.bmp");
+#endif
+    for (const fs::path& out : names) {
+        const ToolRun run = Tool("--format bmp " + Quoted(input) + " " + Quoted(out));
+        EXPECT_EQ(run.status, 2) << run.out;
+        EXPECT_NE(run.out.find("is the input file"), std::string::npos) << run.out;
+        EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 1) << run.out;
+    }
+    EXPECT_EQ(Bytes(input), Bytes(SampleJpeg()));
 }
 
 // --- What the decode gate refuses, and why ---
@@ -269,6 +466,46 @@ std::vector<RefusalRow> RefusalRows() {
         {"ArithmeticByCjpeg", [] { return FromBuild(ARITHMETIC_JPEG_PATH); },
          "arithmetic-coded JPEG (SOF9): re-encode it as a baseline JPEG"},
     };
+    // Other kinds of file, named from their first bytes before any marker-like bytes in them.
+    const struct {
+        const char* name;
+        std::string bytes;
+        const char* words;
+    } kKinds[] = {
+        {"Png", std::string("\x89PNG\r\n\x1A\n\0\0\0\x0DIHDR\xFF\xD8\xFF\xC7", 20),
+         "a PNG file, not a JPEG: convert it to a baseline JPEG"},
+        {"Gif", "GIF89a\x01\0\x01\0\xFF\xD8\xFF\xC3", "a GIF file, not a JPEG"},
+        {"Bitmap", std::string("BM\x3A\0\0\0\0\0\0\0\x36\0\0\0\x28\0\0\0\xFF\xD8", 20),
+         "a Windows bitmap file, not a JPEG: convert it to a baseline JPEG"},
+        {"Tiff", std::string("II*\0\x08\0\0\0", 8), "a TIFF file"},
+        {"Webp", std::string("RIFF\x10\0\0\0WEBPVP8 ", 16), "a WebP file"},
+        {"Heic",
+         std::string("\0\0\0\x18"
+                     "ftypheic\0\0\0\0",
+                     16),
+         "a HEIF file"},
+        {"Avif",
+         std::string("\0\0\0\x1C"
+                     "ftypavif\0\0\0\0",
+                     16),
+         "an AVIF file"},
+        {"Pdf", "%PDF-1.4\n%\xE2\xE3\xCF\xD3\n", "a PDF document"},
+        {"Ppm", "P6\n2 1\n255\n\xFF\xD8\xFF\xC3\0\0", "a Netpbm file"},
+        {"Text", "just some words\n", "a text file, not a JPEG"},
+        {"Html", "<!DOCTYPE html>\n<html><body>Not found</body></html>\n", "an HTML page"},
+        {"Empty", "", "an empty file (0 bytes)"},
+    };
+    for (const auto& kind : kKinds) {
+        const std::string name = kind.name;
+        const std::string bytes = kind.bytes;
+        rows.push_back({name,
+                        [name, bytes] {
+                            const fs::path path = Dir() / (name + ".jpg");
+                            std::ofstream(path, std::ios::binary) << bytes;
+                            return path;
+                        },
+                        kind.words});
+    }
     for (const stagetest::GateCase& row : stagetest::GateCases()) {
         if (row.reason == varnel::Refusal::kNone) continue;
         const stagetest::StreamSpec spec = row.spec;
@@ -302,7 +539,7 @@ TEST_P(VarnelDecodeRefusal, OneLineSaysWhyAndNoFileIsLeft) {
     EXPECT_FALSE(fs::exists(Utf8Path(Utf8(output) + ".partial")));
 
     const ToolRun info = Tool("--info " + Quoted(input));
-    EXPECT_EQ(info.status, 0);
+    EXPECT_EQ(info.status, 1);
     EXPECT_NE(info.out.find("decodable: no: "), std::string::npos) << info.out;
     EXPECT_NE(info.out.find(GetParam().words), std::string::npos) << info.out;
 }
@@ -310,6 +547,76 @@ TEST_P(VarnelDecodeRefusal, OneLineSaysWhyAndNoFileIsLeft) {
 INSTANTIATE_TEST_SUITE_P(Reasons, VarnelDecodeRefusal, testing::ValuesIn(RefusalRows()),
                          [](const testing::TestParamInfo<RefusalRow>& row) {
                              return row.param.name;
+                         });
+
+// Bytes before the start-of-image marker are passed over, text included: such a file decodes
+// to the same picture.
+TEST(VarnelDecode, AJpegAfterOtherBytesStillDecodes) {
+    for (const std::string& prefix : {std::string(100, '\0'), std::string("some text first\n")}) {
+        const fs::path input = Dir() / "prefixed.jpg";
+        std::ofstream(input, std::ios::binary) << prefix << Bytes(SampleJpeg());
+        const ToolRun run = Tool("--format bmp " + Quoted(input) + " -", false);
+        EXPECT_EQ(run.status, 0);
+        EXPECT_EQ(run.out, Tool(Quoted(SampleJpeg()) + " -", false).out);
+    }
+}
+
+// --- A picture whose data ends early ---
+
+struct DataEndRow {
+    const char* name;
+    std::string (*change)(const std::string& jpeg);  // the damage done to the sample
+    const char* words;                               // part of the warning
+};
+
+void PrintTo(const DataEndRow& row, std::ostream* out) {
+    *out << row.name;
+}
+
+fs::path Ladybird() {
+    return FromBuild(LADYBIRD_JPEG_PATH);
+}
+
+const DataEndRow kDataEndRows[] = {
+    {"Whole", [](const std::string& jpeg) { return jpeg; }, ""},
+    {"CutShort", [](const std::string& jpeg) { return jpeg.substr(0, 5000); },
+     "the picture data ends before its last block, at rows 81 to 96 of 360: the file is cut "
+     "short"},
+    {"CutShortWithEndMarker",
+     [](const std::string& jpeg) { return jpeg.substr(0, 5000) + "\xFF\xD9"; },
+     "a marker (FFD9, EOI) interrupts the picture data before its last block, at rows 81 to 96 "
+     "of 360"},
+    {"RestartMarkerInside",
+     [](const std::string& jpeg) { return jpeg.substr(0, 8000) + "\xFF\xD3" + jpeg.substr(8000); },
+     "a marker (FFD3, RST3) interrupts the picture data before its last block, at rows 129 to "
+     "144 of 360"},
+};
+
+class VarnelDecodeDataEnd : public testing::TestWithParam<DataEndRow> {};
+
+// The picture is written as LoadJpeg decodes it, with a warning and exit status 0.
+TEST_P(VarnelDecodeDataEnd, AWarningSaysWhereTheDataEnded) {
+    const DataEndRow& row = GetParam();
+    const fs::path input = Dir() / (std::string(row.name) + ".jpg");
+    std::ofstream(input, std::ios::binary) << row.change(Bytes(Ladybird()));
+    const fs::path output = Dir() / (std::string(row.name) + ".bmp");
+    const ToolRun run = Tool(Quoted(input) + " " + Quoted(output));
+    EXPECT_EQ(run.status, 0) << run.out;
+    EXPECT_TRUE(fs::exists(output));
+    EXPECT_NE(run.out.find(": 480 x 360 -> "), std::string::npos) << run.out;
+    const size_t warning = run.out.find("varnel-decode: warning: '" + Utf8(input) + "': ");
+    if (row.words[0] == 0) {
+        EXPECT_EQ(warning, std::string::npos) << run.out;
+    } else {
+        EXPECT_NE(warning, std::string::npos) << run.out;
+        EXPECT_NE(run.out.find(row.words), std::string::npos) << run.out;
+        EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 2) << run.out;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, VarnelDecodeDataEnd, testing::ValuesIn(kDataEndRows),
+                         [](const testing::TestParamInfo<DataEndRow>& row) {
+                             return std::string(row.param.name);
                          });
 
 // --- Output formats ---
