@@ -16,17 +16,22 @@ packages=(
     g++-mingw-w64-i686-posix binutils-mingw-w64-i686 wine32:i386
     # Linux on 32-bit ARM: the cross compilers, the armhf libraries, and qemu to run the tests
     g++-arm-linux-gnueabihf qemu-user libsqlite3-dev:armhf libpng-dev:armhf
+    # The device build (armel, ARMv4T, soft-float) and its benchmark: the cross compilers (the
+    # armel libraries are unpacked by scripts/armel-sysroot.sh, not installed), and gcc for the
+    # benchmark's qemu plugin (build-essential)
+    g++-arm-linux-gnueabi
     # varnel-bench's corpus: photographs re-encoded by scripts/make-bench-corpus.sh
     mate-backgrounds plasma-workspace-wallpapers netpbm
 )
 
-# The foreign architectures whose packages are named above (NAME:ARCH).
+# The foreign architectures whose packages are named above (NAME:ARCH), and armel, whose
+# packages scripts/armel-sysroot.sh fetches with apt-get download.
 SUDO=""
 if [ "$(id -u)" -ne 0 ]; then
     SUDO="sudo"
 fi
 added_architecture=0
-for arch in i386 armhf; do
+for arch in i386 armhf armel; do
     if ! dpkg --print-foreign-architectures | grep -qx "$arch"; then
         echo "Adding the $arch architecture"
         $SUDO dpkg --add-architecture "$arch"
