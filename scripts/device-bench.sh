@@ -16,6 +16,9 @@
 #     --profile FILE   instructions per function of one decode of FILE
 #     --decoder NAME   what --profile profiles: varnel (default), turbo or turbo-fast
 #     --top N          functions listed by --profile (default 25)
+#     --check-alignment instead of counting, decode every file once with every load and store
+#                      watched, and list the misaligned halfword and word accesses (which the
+#                      devices cannot make); fails when varnel's code made one
 #     --cpu MODEL      qemu's processor model (default pxa250)
 #     --jobs N         runs at a time (default 2)
 #
@@ -36,6 +39,7 @@ while [ $# -gt 0 ]; do
         --build-dir) build_dir=$2; shift 2 ;;
         --corpus) corpus=$2; shift 2 ;;
         --files | --decoder | --top | --cpu | --jobs) driver_args+=("$1" "$2"); shift 2 ;;
+        --check-alignment) driver_args+=("$1"); shift ;;
         --profile) driver_args+=(--profile "$(realpath "$2")"); shift 2 ;;
         -h | --help) sed -n '2,/^set -euo/p' "$0" | sed '$d; s/^# \{0,1\}//'; exit 0 ;;
         *) echo "device-bench: unknown option $1 (see --help)" >&2; exit 2 ;;
@@ -50,13 +54,17 @@ done
 host=$here/build/device-bench-host
 bench=$here/tools/device-bench
 mkdir -p "$host"
+# Each is built beside and then renamed over the old one, so that runs going on meanwhile
+# (another worktree's, say) keep the file they loaded.
 if [ ! -f "$host/insn_counter_plugin.so" ] ||
     [ -n "$(find "$bench" -name '*.[ch]' -newer "$host/insn_counter_plugin.so")" ]; then
     gcc -std=c11 -O2 -Wall -Wextra -Werror -fPIC -shared -fvisibility=hidden \
-        -o "$host/insn_counter_plugin.so" "$bench/insn_counter_plugin.c" "$bench/arm_insn_class.c"
+        -o "$host/insn_counter_plugin.so.$$" "$bench/insn_counter_plugin.c" "$bench/arm_insn_class.c"
+    mv -f "$host/insn_counter_plugin.so.$$" "$host/insn_counter_plugin.so"
 fi
 if [ ! -f "$host/device-bench" ] || [ "$bench/device_bench.cpp" -nt "$host/device-bench" ]; then
-    g++ -std=c++20 -O2 -Wall -Wextra -Werror -o "$host/device-bench" "$bench/device_bench.cpp"
+    g++ -std=c++20 -O2 -Wall -Wextra -Werror -o "$host/device-bench.$$" "$bench/device_bench.cpp"
+    mv -f "$host/device-bench.$$" "$host/device-bench"
 fi
 
 # The armel libraries, and the harness with the source tree's decoder.
@@ -72,12 +80,13 @@ if [ ! -f "$source_dir/tools/device-bench/CMakeLists.txt" ]; then
     # A tree without the benchmark: its harness comes from this tree.
     configure+=(-DCMAKE_PROJECT_INCLUDE="$bench/other_source_tree.cmake")
 fi
+mkdir -p "$build_dir"
 if [ ! -f "$build_dir/build.ninja" ]; then
-    cmake "${configure[@]}" >"$build_dir.configure.log" 2>&1 ||
-        { cat "$build_dir.configure.log" >&2; exit 1; }
+    cmake "${configure[@]}" >"$build_dir/device-bench-configure.log" 2>&1 ||
+        { cat "$build_dir/device-bench-configure.log" >&2; exit 1; }
 fi
-cmake --build "$build_dir" --target device-bench-harness -j2 >"$build_dir.build.log" 2>&1 ||
-    { tail -40 "$build_dir.build.log" >&2; exit 1; }
+cmake --build "$build_dir" --target device-bench-harness -j2 >"$build_dir/device-bench-build.log" 2>&1 ||
+    { tail -40 "$build_dir/device-bench-build.log" >&2; exit 1; }
 harness=$(find "$build_dir" -name device-bench-harness -type f -perm -u+x | head -1)
 [ -n "$harness" ] || { echo "device-bench: no device-bench-harness in $build_dir" >&2; exit 1; }
 

@@ -35,6 +35,7 @@ struct Options {
     std::string profile_decoder = "varnel";
     int jobs = 2;
     int top = 25;
+    bool check_alignment = false;
 };
 
 // What the plugin counted in one run.
@@ -112,6 +113,7 @@ struct Run {
     std::string decoder, file, counts_path, map_path;
     int count = 0;
     bool profile = false;
+    bool align = false;
 };
 
 // Starts a run; the guest sees an environment of LD_LIBRARY_PATH alone, the same for every
@@ -122,7 +124,8 @@ pid_t Start(const Options& o, const Run& run) {
     if (!o.library_path.empty())
         args.insert(args.end(), {"-E", "LD_LIBRARY_PATH=" + o.library_path});
     args.insert(args.end(), {"-plugin", o.plugin + ",out=" + run.counts_path +
-                                            (run.profile ? ",profile=on" : "")});
+                                            (run.profile ? ",profile=on" : "") +
+                                            (run.align ? ",align=on" : "")});
     args.insert(args.end(), {o.harness, run.decoder, std::to_string(run.count), run.file});
     if (!run.map_path.empty()) args.push_back(run.map_path);
     const pid_t pid = fork();
@@ -151,6 +154,10 @@ bool RunAll(const Options& o, const std::vector<Run>& runs) {
         int status = 0;
         if (wait(&status) < 0) break;
         --running;
+        if (isatty(STDERR_FILENO)) {
+            std::fprintf(stderr, "\r%zu of %zu runs done", next - running, runs.size());
+            if (next == runs.size() && running == 0) std::fprintf(stderr, "\n");
+        }
         if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) ok = false;
     }
     return ok;
@@ -264,7 +271,7 @@ int Benchmark(const Options& o, const std::vector<std::string>& files) {
         "LoadJpeg, path to DIB section;\nturbo: TurboJPEG's C code, default flags; fast: "
         "with TJFLAG_FASTUPSAMPLE; both from the path, bottom-up BGR at LoadJpeg's stride)\n\n",
         o.cpu.c_str());
-    std::printf("%-36s %9s %5s %3s %3s %7s %7s %7s %7s %7s  %9s %9s\n", "file", "size", "kind", "q",
+    std::printf("%-42s %9s %5s %3s %3s %7s %7s %7s %7s %7s  %9s %9s\n", "file", "size", "kind", "q",
                 "rst", "varnel", "turbo", "fast", "t/v", "f/v", "1st varnel", "1st turbo");
     std::map<std::string, std::vector<double>> ratios_by_kind;
     std::vector<double> ratios, fast_ratios, per_pixel[3];
@@ -283,13 +290,13 @@ int Benchmark(const Options& o, const std::vector<std::string>& files) {
         ratios_by_kind[r.info.kind].push_back(ratio);
         if (ratio < worst) worst = ratio, worst_name = r.name;
         const std::string size = std::to_string(r.info.width) + "x" + std::to_string(r.info.height);
-        std::printf("%-36s %9s %5s %3s %3s %7.1f %7.1f %7.1f %6.2fx %6.2fx  %8.2fM %8.2fM\n",
+        std::printf("%-42s %9s %5s %3s %3s %7.1f %7.1f %7.1f %6.2fx %6.2fx  %8.2fM %8.2fM\n",
                     r.name.c_str(), size.c_str(), r.info.kind.c_str(), QualityOf(r.name).c_str(),
                     r.info.restart_interval > 0 ? "yes" : "-", ipp[0], ipp[1], ipp[2], ratio,
                     fast_ratio, r.first_extra[0].instructions / 1e6,
                     r.first_extra[1].instructions / 1e6);
     }
-    std::printf("%-36s %9s %5s %3s %3s %7.1f %7.1f %7.1f %6.2fx %6.2fx\n", "geometric mean", "", "",
+    std::printf("%-42s %9s %5s %3s %3s %7.1f %7.1f %7.1f %6.2fx %6.2fx\n", "geometric mean", "", "",
                 "", "", GeoMean(per_pixel[0]), GeoMean(per_pixel[1]), GeoMean(per_pixel[2]),
                 GeoMean(ratios), GeoMean(fast_ratios));
     std::printf("\nlibjpeg-turbo / varnel (default decode), geometric means: %.2fx overall",
@@ -300,10 +307,10 @@ int Benchmark(const Options& o, const std::vector<std::string>& files) {
     std::printf("; lowest %.2fx (%s)\n", worst, worst_name.c_str());
 
     std::printf("\nThe split, per pixel: multiplies, loads, stores, branches\n\n");
-    std::printf("%-36s %27s %27s\n", "file", "varnel mul/ld/st/br", "turbo mul/ld/st/br");
+    std::printf("%-42s%29s%29s\n", "file", "varnel mul/ld/st/br", "turbo mul/ld/st/br");
     for (const auto& r : results) {
         const double pixels = static_cast<double>(r.info.width) * r.info.height;
-        std::printf("%-36s", r.name.c_str());
+        std::printf("%-42s", r.name.c_str());
         for (int d = 0; d < 2; ++d) {
             const Counts& c = r.one[d];
             std::printf("   %5.1f %6.1f %6.1f %6.1f", c.multiplies / pixels, c.loads / pixels,
@@ -348,6 +355,17 @@ std::vector<Symbol> SymbolsOf(const Options& o, const std::string& path) {
             if (std::strchr("tTwWi", type) == nullptr || end[2] != ' ') continue;
             std::string name = end + 3;
             while (!name.empty() && (name.back() == '\n' || name.back() == '\r')) name.pop_back();
+            // A C++ function's name without its parameter list, which makes the table wide.
+            if (!name.empty() && name.back() == ')') {
+                int depth = 0;
+                for (size_t i = name.size(); i-- > 0;) {
+                    depth += name[i] == ')' ? 1 : name[i] == '(' ? -1 : 0;
+                    if (depth == 0) {
+                        if (i > 0) name.erase(i);
+                        break;
+                    }
+                }
+            }
             symbols.push_back({address, name});
         }
         pclose(pipe);
@@ -376,11 +394,11 @@ std::vector<Symbol> SymbolsOf(const Options& o, const std::string& path) {
     return symbols;
 }
 
-// Instructions per function ("object: function") of one profiled run.
-bool ProfileOf(const Options& o, const std::string& counts_path, const std::string& map_path,
-               std::map<std::string, int64_t>* per_function) {
-    std::vector<Object> objects;
-    {
+// Names code addresses of one run as "object: function", from the run's map of its loaded
+// objects and their symbol tables.
+class Symbolizer {
+public:
+    Symbolizer(const Options& o, const std::string& map_path) : options_(o) {
         std::ifstream map(map_path);
         std::string word;
         while (map >> word) {
@@ -393,11 +411,38 @@ bool ProfileOf(const Options& o, const std::string& counts_path, const std::stri
             if (Exists(object.path).empty() && !Exists(o.prefix + object.path).empty()) {
                 object.path = o.prefix + object.path;
             }
-            objects.push_back(object);
+            objects_.push_back(object);
         }
     }
-    if (objects.empty()) return false;
-    std::map<std::string, std::vector<Symbol>> symbols;
+    bool Empty() const { return objects_.empty(); }
+
+    std::string NameOf(uint64_t address) {
+        for (const auto& object : objects_) {
+            if (address < object.start || address >= object.end) continue;
+            auto found = symbols_.find(object.path);
+            if (found == symbols_.end()) {
+                found = symbols_.emplace(object.path, SymbolsOf(options_, object.path)).first;
+            }
+            const auto& table = found->second;
+            const uint64_t offset = address - object.base;
+            auto it = std::upper_bound(table.begin(), table.end(), offset,
+                                       [](uint64_t a, const Symbol& s) { return a < s.address; });
+            return Base(object.path) + ": " + (it == table.begin() ? "?" : std::prev(it)->name);
+        }
+        return "?";
+    }
+
+private:
+    const Options& options_;
+    std::vector<Object> objects_;
+    std::map<std::string, std::vector<Symbol>> symbols_;
+};
+
+// Instructions per function ("object: function") of one profiled run.
+bool ProfileOf(const Options& o, const std::string& counts_path, const std::string& map_path,
+               std::map<std::string, int64_t>* per_function) {
+    Symbolizer symbolizer(o, map_path);
+    if (symbolizer.Empty()) return false;
     std::ifstream in(counts_path);
     std::string line;
     while (std::getline(in, line)) {
@@ -406,22 +451,59 @@ bool ProfileOf(const Options& o, const std::string& counts_path, const std::stri
         uint64_t address = 0;
         int64_t instructions = 0, executions = 0;
         fields >> std::hex >> address >> std::dec >> instructions >> executions;
-        std::string name = "?";
-        for (const auto& object : objects) {
-            if (address < object.start || address >= object.end) continue;
-            auto found = symbols.find(object.path);
-            if (found == symbols.end())
-                found = symbols.emplace(object.path, SymbolsOf(o, object.path)).first;
-            const auto& table = found->second;
-            const uint64_t offset = address - object.base;
-            auto it = std::upper_bound(table.begin(), table.end(), offset,
-                                       [](uint64_t a, const Symbol& s) { return a < s.address; });
-            name = Base(object.path) + ": " + (it == table.begin() ? "?" : std::prev(it)->name);
-            break;
-        }
-        (*per_function)[name] += instructions * executions;
+        (*per_function)[symbolizer.NameOf(address)] += instructions * executions;
     }
     return true;
+}
+
+// --check-alignment: one decode of every file by each decoder, every load and store watched;
+// fails when varnel's code (the harness, libvarnel, the layer) made a misaligned access.
+int CheckAlignment(const Options& o, const std::vector<std::string>& files) {
+    std::vector<Run> runs;
+    for (size_t f = 0; f < files.size(); ++f) {
+        for (const auto& decoder : kDecoders) {
+            Run run;
+            run.decoder = decoder;
+            run.file = files[f];
+            run.count = 1;
+            run.align = true;
+            run.counts_path = o.work + "/" + std::to_string(f) + "-" + decoder + ".align";
+            run.map_path = o.work + "/" + std::to_string(f) + "-" + decoder + ".map";
+            runs.push_back(run);
+        }
+    }
+    std::fprintf(stderr, "device-bench: %zu runs watching every access\n", runs.size());
+    if (!RunAll(o, runs)) {
+        std::fprintf(stderr, "device-bench: a run failed (see above)\n");
+        return 1;
+    }
+    int ours = 0;
+    std::map<std::string, int64_t> seen;  // "decoder, object: function (size)" -> accesses
+    for (const auto& run : runs) {
+        Symbolizer symbolizer(o, run.map_path);
+        std::ifstream in(run.counts_path);
+        std::string word;
+        while (in >> word) {
+            if (word != "misaligned") continue;
+            uint64_t address = 0;
+            int size = 0;
+            int64_t count = 0;
+            in >> std::hex >> address >> std::dec >> size >> count;
+            const std::string name = symbolizer.NameOf(address);
+            seen[run.decoder + ", " + name + " (" + std::to_string(size) + " bytes)"] += count;
+            if (name.rfind("libvarnel", 0) == 0 || name.rfind("libwin32layer", 0) == 0 ||
+                name.rfind(Base(o.harness), 0) == 0) {
+                ++ours;
+            }
+        }
+    }
+    std::printf("Misaligned halfword and word accesses in one decode of each of %zu files:\n",
+                files.size());
+    for (const auto& [where, count] : seen) {
+        std::printf("%12lld  %s\n", static_cast<long long>(count), where.c_str());
+    }
+    if (seen.empty()) std::printf("none\n");
+    return ours > 0 ? 1 : 0;
 }
 
 int Profile(const Options& o) {
@@ -490,7 +572,9 @@ void Usage(FILE* out) {
         "options: --qemu PATH (qemu-arm)  --cpu MODEL (pxa250)  --prefix DIR (qemu -L)\n"
         "         --library-path DIRS (the guest's LD_LIBRARY_PATH)  --nm PROGRAM\n"
         "         --work DIR (the runs' counts files)  --jobs N (2)  --files TEXT\n"
-        "         --decoder varnel|turbo|turbo-fast (what --profile profiles)  --top N (25)\n");
+        "         --decoder varnel|turbo|turbo-fast (what --profile profiles)  --top N (25)\n"
+        "         --check-alignment (instead of counting: every file decoded once with every\n"
+        "           load and store watched for misaligned halfwords and words)\n");
 }
 
 }  // namespace
@@ -533,6 +617,8 @@ int main(int argc, char** argv) {
             value(&number), o.jobs = std::max(1, std::atoi(number.c_str()));
         else if (a == "--top")
             value(&number), o.top = std::max(1, std::atoi(number.c_str()));
+        else if (a == "--check-alignment")
+            o.check_alignment = true;
         else if (a == "--help" || a == "-h")
             return Usage(stdout), 0;
         else if (!a.empty() && a[0] == '-')
@@ -564,5 +650,6 @@ int main(int argc, char** argv) {
         return 2;
     }
     std::sort(files.begin(), files.end());
+    if (o.check_alignment) return CheckAlignment(o, files);
     return Benchmark(o, files);
 }

@@ -3,7 +3,7 @@
  * multiplies, loads, stores, branches and the rest, and for profiles each translation block's
  * executions.
  *
- *   qemu-arm -plugin insn_counter_plugin.so,out=COUNTS[,profile=on] PROGRAM ...
+ *   qemu-arm -plugin insn_counter_plugin.so,out=COUNTS[,profile=on][,align=on] PROGRAM ...
  *
  * At translation each block gets a record (its address, its instruction count and its counts
  * per kind, decoded from the instruction words by arm_insn_class.c) and one inline addition to
@@ -13,7 +13,13 @@
  *
  * At exit COUNTS receives lines "instructions N", "multiplies N", "loads N", "stores N",
  * "branches N", and with profile=on one line per block, "block ADDRESS INSTRUCTIONS
- * EXECUTIONS" (hexadecimal address), for scripts/device-bench.sh to map onto symbols. */
+ * EXECUTIONS" (hexadecimal address), for scripts/device-bench.sh to map onto symbols.
+ *
+ * align=on also watches every load and store for the accesses that the devices' processors
+ * cannot make: a halfword or word not at a multiple of its size (ARMv4 and ARMv5 load such a
+ * word rotated, Windows CE raises a misalignment exception; qemu just does it). Each
+ * instruction that made one gets a line "misaligned ADDRESS SIZE COUNT". This calls back on
+ * every access: a check, far slower than counting. */
 #include <inttypes.h>
 #include <pthread.h>
 #include <stdbool.h>
@@ -31,6 +37,11 @@ typedef struct qemu_info_t qemu_info_t; /* read through no field */
 struct qemu_plugin_tb;
 struct qemu_plugin_insn;
 enum qemu_plugin_op { QEMU_PLUGIN_INLINE_ADD_U64 };
+enum qemu_plugin_cb_flags { QEMU_PLUGIN_CB_NO_REGS, QEMU_PLUGIN_CB_R_REGS, QEMU_PLUGIN_CB_RW_REGS };
+enum qemu_plugin_mem_rw { QEMU_PLUGIN_MEM_R = 1, QEMU_PLUGIN_MEM_W, QEMU_PLUGIN_MEM_RW };
+typedef uint32_t qemu_plugin_meminfo_t;
+typedef void (*qemu_plugin_vcpu_mem_cb_t)(unsigned int vcpu_index, qemu_plugin_meminfo_t info,
+                                          uint64_t vaddr, void* userdata);
 typedef void (*qemu_plugin_vcpu_tb_trans_cb_t)(qemu_plugin_id_t id, struct qemu_plugin_tb* tb);
 typedef void (*qemu_plugin_udata_cb_t)(qemu_plugin_id_t id, void* userdata);
 
@@ -43,6 +54,11 @@ uint64_t qemu_plugin_tb_vaddr(const struct qemu_plugin_tb* tb);
 struct qemu_plugin_insn* qemu_plugin_tb_get_insn(const struct qemu_plugin_tb* tb, size_t idx);
 const void* qemu_plugin_insn_data(const struct qemu_plugin_insn* insn);
 size_t qemu_plugin_insn_size(const struct qemu_plugin_insn* insn);
+uint64_t qemu_plugin_insn_vaddr(const struct qemu_plugin_insn* insn);
+void qemu_plugin_register_vcpu_mem_cb(struct qemu_plugin_insn* insn, qemu_plugin_vcpu_mem_cb_t cb,
+                                      enum qemu_plugin_cb_flags flags, enum qemu_plugin_mem_rw rw,
+                                      void* userdata);
+unsigned int qemu_plugin_mem_size_shift(qemu_plugin_meminfo_t info);
 void qemu_plugin_outs(const char* string);
 
 #define PLUGIN_EXPORT __attribute__((visibility("default")))
@@ -76,6 +92,41 @@ static size_t g_table_size; /* a power of two */
 static size_t g_block_count;
 static char* g_out_path;
 static bool g_profile;
+static bool g_align;
+
+/* The instructions that made misaligned accesses (align=on), in a small open-addressed table
+ * of their own; a full table drops further ones and says so. */
+#define MISALIGNED_SLOTS 4096
+typedef struct Misaligned {
+    uint64_t address;
+    uint64_t count;
+    unsigned size;
+} Misaligned;
+static Misaligned g_misaligned[MISALIGNED_SLOTS];
+static uint64_t g_misaligned_dropped;
+
+static void OnAccess(unsigned int vcpu, qemu_plugin_meminfo_t info, uint64_t vaddr, void* insn) {
+    (void)vcpu;
+    const unsigned size = 1u << qemu_plugin_mem_size_shift(info);
+    if ((vaddr & (size - 1)) == 0) return;
+    const uint64_t address = (uint64_t)(uintptr_t)insn;
+    pthread_mutex_lock(&g_lock);
+    size_t s = (size_t)((address >> 2) * 0x9E3779B1u) & (MISALIGNED_SLOTS - 1);
+    size_t probes = 0;
+    while (g_misaligned[s].count != 0 && g_misaligned[s].address != address &&
+           probes < MISALIGNED_SLOTS) {
+        s = (s + 1) & (MISALIGNED_SLOTS - 1);
+        ++probes;
+    }
+    if (probes == MISALIGNED_SLOTS) {
+        ++g_misaligned_dropped;
+    } else {
+        g_misaligned[s].address = address;
+        g_misaligned[s].size = size;
+        ++g_misaligned[s].count;
+    }
+    pthread_mutex_unlock(&g_lock);
+}
 
 static size_t Slot(uint64_t address, uint32_t checksum) {
     uint64_t h = (address ^ ((uint64_t)checksum << 29)) * 0x9E3779B97F4A7C15ull;
@@ -149,6 +200,12 @@ static void OnTranslate(qemu_plugin_id_t id, struct qemu_plugin_tb* tb) {
             checksum = (checksum ^ half) * 16777619u;
         }
         ++key.kinds[kind];
+        if (g_align && (kind == kArmLoad || kind == kArmStore)) {
+            /* The instruction's address travels as the callback's user data. */
+            qemu_plugin_register_vcpu_mem_cb((struct qemu_plugin_insn*)insn, OnAccess,
+                                             QEMU_PLUGIN_CB_NO_REGS, QEMU_PLUGIN_MEM_RW,
+                                             (void*)(uintptr_t)qemu_plugin_insn_vaddr(insn));
+        }
     }
     key.checksum = checksum;
     pthread_mutex_lock(&g_lock);
@@ -192,6 +249,16 @@ static void OnExit(qemu_plugin_id_t id, void* userdata) {
             }
         }
     }
+    if (g_align) {
+        for (size_t i = 0; i < MISALIGNED_SLOTS; ++i) {
+            const Misaligned* m = &g_misaligned[i];
+            if (m->count == 0) continue;
+            fprintf(out, "misaligned %" PRIx64 " %u %" PRIu64 "\n", m->address, m->size, m->count);
+        }
+        if (g_misaligned_dropped != 0) {
+            fprintf(out, "misaligned-dropped %" PRIu64 "\n", g_misaligned_dropped);
+        }
+    }
     fclose(out);
 }
 
@@ -203,8 +270,11 @@ PLUGIN_EXPORT int qemu_plugin_install(qemu_plugin_id_t id, const qemu_info_t* in
             g_out_path = argv[i] + 4;
         } else if (strcmp(argv[i], "profile=on") == 0) {
             g_profile = true;
-        } else if (strcmp(argv[i], "profile=off") != 0) {
-            fprintf(stderr, "insn_counter: unknown argument %s (out=FILE, profile=on|off)\n",
+        } else if (strcmp(argv[i], "align=on") == 0) {
+            g_align = true;
+        } else if (strcmp(argv[i], "profile=off") != 0 && strcmp(argv[i], "align=off") != 0) {
+            fprintf(stderr,
+                    "insn_counter: unknown argument %s (out=FILE, profile=on|off, align=on|off)\n",
                     argv[i]);
             return -1;
         }
