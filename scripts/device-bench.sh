@@ -10,6 +10,8 @@
 #     --source DIR     the source tree whose decoder is measured (default: this one), e.g.
 #                      another worktree; its build goes in DIR/build/device-bench
 #     --build-dir DIR  where that tree's armel build goes instead
+#     --cmake-arg ARG  an argument for the first configure of that build (repeatable), such as
+#                      -DVARNEL_PORTABLE_KERNELS=ON; give a fresh --build-dir with it
 #     --corpus DIR     the files (default: build/device-bench-corpus of this tree, made by
 #                      scripts/make-device-bench-corpus.sh when missing)
 #     --files TEXT     only the files whose names contain TEXT
@@ -33,10 +35,12 @@ source_dir=$here
 build_dir=""
 corpus=$here/build/device-bench-corpus
 driver_args=()
+cmake_args=()
 while [ $# -gt 0 ]; do
     case $1 in
         --source) source_dir=$(cd "$2" && pwd); shift 2 ;;
         --build-dir) build_dir=$2; shift 2 ;;
+        --cmake-arg) cmake_args+=("$2"); shift 2 ;;
         --corpus) corpus=$2; shift 2 ;;
         --files | --decoder | --top | --cpu | --jobs) driver_args+=("$1" "$2"); shift 2 ;;
         --check-alignment) driver_args+=("$1"); shift ;;
@@ -76,11 +80,16 @@ configure=(-G Ninja -S "$source_dir" -B "$build_dir"
 if command -v ccache >/dev/null; then
     configure+=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 fi
+configure+=("${cmake_args[@]}")
 if [ ! -f "$source_dir/tools/device-bench/CMakeLists.txt" ]; then
     # A tree without the benchmark: its harness comes from this tree.
     configure+=(-DCMAKE_PROJECT_INCLUDE="$bench/other_source_tree.cmake")
 fi
 mkdir -p "$build_dir"
+if [ ${#cmake_args[@]} -gt 0 ] && [ -f "$build_dir/build.ninja" ]; then
+    echo "device-bench: --cmake-arg applies to a new build; $build_dir is configured already" >&2
+    exit 2
+fi
 if [ ! -f "$build_dir/build.ninja" ]; then
     cmake "${configure[@]}" >"$build_dir/device-bench-configure.log" 2>&1 ||
         { cat "$build_dir/device-bench-configure.log" >&2; exit 1; }
