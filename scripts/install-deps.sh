@@ -15,19 +15,23 @@ packages=(
     g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine64
     # Windows x86: the 32-bit compilers and 32-bit Wine (from the i386 architecture)
     g++-mingw-w64-i686-posix binutils-mingw-w64-i686 wine32:i386
-    # Linux on 32-bit ARM: the cross compilers, the armhf libraries, and qemu to run the tests
-    g++-arm-linux-gnueabihf qemu-user libsqlite3-dev:armhf libpng-dev:armhf
+    # The device build, Linux on ARMv4T (armel, soft-float), and its benchmark: the cross
+    # compilers and qemu to run the tests (the armel libraries are unpacked into a sysroot by
+    # scripts/armel-sysroot.sh, not installed: Debian cannot install armel -dev packages beside
+    # the amd64 ones)
+    g++-arm-linux-gnueabi qemu-user
     # varnel-bench's corpus: photographs re-encoded by scripts/make-bench-corpus.sh
     mate-backgrounds plasma-workspace-wallpapers netpbm
 )
 
-# The foreign architectures whose packages are named above (NAME:ARCH).
+# The foreign architectures whose packages are named above (NAME:ARCH), and armel, whose
+# packages scripts/armel-sysroot.sh fetches with apt-get download.
 SUDO=""
 if [ "$(id -u)" -ne 0 ]; then
     SUDO="sudo"
 fi
 added_architecture=0
-for arch in i386 armhf; do
+for arch in i386 armel; do
     if ! dpkg --print-foreign-architectures | grep -qx "$arch"; then
         echo "Adding the $arch architecture"
         $SUDO dpkg --add-architecture "$arch"
@@ -72,7 +76,7 @@ install=("${missing[@]}")
 if [ "$update_ok" -eq 0 ]; then
     # Some of a suite's indexes did not arrive (usually one architecture's). A package that
     # must have one version on every architecture (Multi-Arch: same) then has a newer amd64
-    # candidate in that suite than anything i386 or armhf can match, and apt gives up. So
+    # candidate in that suite than anything i386 can match, and apt gives up. So
     # the suite is set aside for this install: every architecture installs from the suites
     # whose indexes all arrived, and the versions agree again.
     mapfile -t stale < <(grep -o 'dists/[^/]*/' "$update_log" | cut -d/ -f2 | sort -u)
@@ -98,7 +102,7 @@ if [ "$update_ok" -eq 0 ]; then
     done
     names=("${!installed_version[@]}")
     declare -A aligned=()
-    for arch in i386 armhf; do
+    for arch in i386; do
         while read -r name candidate; do
             [ -n "${aligned[$name]:-}" ] && continue
             [ -n "${installed_version[$name]:-}" ] || continue
