@@ -146,6 +146,50 @@ TEST_F(TodayHostTest, InstallWritesTheRegistrationAsAnInstallerWould) {
     RegCloseKey(key);
 }
 
+// The database file is what a person backs up: once install and set have exited, a copy of
+// the file alone (without SQLite's write-ahead log beside it) holds the registration and every
+// setting.
+TEST_F(TodayHostTest, InstallAndSetLeaveEverythingInTheDatabaseFileItself) {
+    ASSERT_EQ(Host("install"), 0);
+    WriteBitmapFile(folder_ / "good.bmp", MakeTestPicture(20, 10), false);
+    SetPicture(folder_ / "good.bmp", "--mode tile --height 120");
+    const fs::path wal = registry_.string() + "-wal";
+    std::error_code error;
+    EXPECT_TRUE(!fs::exists(wal) || fs::file_size(wal, error) == 0);
+    const fs::path copy = folder_ / "backup.sqlite3";
+    ASSERT_TRUE(fs::copy_file(registry_, copy));
+
+    Win32LayerSetRegistryPath(copy.c_str());
+    const struct {
+        HKEY root;
+        const char16_t* path;
+        DWORD values;  // how many values the key holds
+    } keys[] = {{HKEY_LOCAL_MACHINE, u"Software\\Microsoft\\Today\\Items\\Lumetta", 6},
+                {HKEY_CURRENT_USER, u"Software\\Quenby\\Lumetta", 3}};
+    for (const auto& expected : keys) {
+        HKEY key = nullptr;
+        ASSERT_EQ(RegOpenKeyExW(expected.root, expected.path, 0, KEY_READ, &key), ERROR_SUCCESS);
+        DWORD values = 0;
+        EXPECT_EQ(RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                   &values, nullptr, nullptr, nullptr, nullptr),
+                  ERROR_SUCCESS);
+        EXPECT_EQ(values, expected.values);
+        RegCloseKey(key);
+    }
+    HKEY settings = nullptr;
+    ASSERT_EQ(
+        RegOpenKeyExW(HKEY_CURRENT_USER, u"Software\\Quenby\\Lumetta", 0, KEY_READ, &settings),
+        ERROR_SUCCESS);
+    DWORD height = 0;
+    DWORD size = sizeof(height);
+    EXPECT_EQ(RegQueryValueExW(settings, u"Height", nullptr, nullptr,
+                               reinterpret_cast<BYTE*>(&height), &size),
+              ERROR_SUCCESS);
+    EXPECT_EQ(height, 120u);
+    RegCloseKey(settings);
+    Win32LayerSetRegistryPath(nullptr);
+}
+
 TEST_F(TodayHostTest, WithoutARegisteredItemTheScreenIsWhite) {
     ASSERT_EQ(Host("install"), 0);
     ASSERT_EQ(Host("uninstall"), 0);
