@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "host_platform.h"
+#include "pocketpc.h"
 #include "text.h"
 
 std::vector<std::string> Utf8Arguments(int argc, char** argv) {
@@ -34,7 +35,11 @@ void UseRegistryFile(const char* path) {
 
 const char kRegistryOptionHelp[] = "ignored on Windows, which has its own registry";
 
-void SetEmulatedScreenSize(int, int) {}
+// The items' GetSystemMetrics (through the Pocket PC shim) reads it from the environment.
+void SetEmulatedScreenSize(int width, int height) {
+    const std::wstring size = std::to_wstring(width) + L"x" + std::to_wstring(height);
+    SetEnvironmentVariableW(TEXT(POCKETPC_SCREEN_VARIABLE), size.c_str());
+}
 
 bool ReadBitmapPixels(HBITMAP bitmap, int width, int height, std::vector<uint32_t>* pixels) {
     BITMAPINFO info = {};
@@ -52,6 +57,23 @@ bool ReadBitmapPixels(HBITMAP bitmap, int width, int height, std::vector<uint32_
     if (rows != height) return false;
     for (uint32_t& pixel : *pixels) pixel &= 0xFFFFFF;
     return true;
+}
+
+// Wine without a display (no X server, DISPLAY unset, as in a fresh prefix on a server) has no
+// graphics driver for windows. Its null driver needs none and renders the same screen, on a
+// desktop of its own that Wine's explorer makes for the program it starts.
+std::string HostWindowAdvice() {
+    const DWORD error = GetLastError();
+    HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    if (ntdll == nullptr || GetProcAddress(ntdll, "wine_get_version") == nullptr)
+        return " (error " + std::to_string(error) + ")";
+    const int width = GetSystemMetrics(SM_CXSCREEN);
+    const int height = GetSystemMetrics(SM_CYSCREEN);
+    return ": Wine has no display to create windows on (no X server, or DISPLAY is not set).\n"
+           "Run it where there is a display, or on a desktop of Wine's null graphics driver,\n"
+           "which needs none:\n  wine explorer /desktop=today-host," +
+           std::to_string(width) + "x" + std::to_string(height) + ",null " +
+           WideToUtf8(GetCommandLineW());
 }
 
 void KeepOnScreen(HWND window, int seconds) {
