@@ -69,11 +69,25 @@ std::string HostWindowAdvice() {
         return " (error " + std::to_string(error) + ")";
     const int width = GetSystemMetrics(SM_CXSCREEN);
     const int height = GetSystemMetrics(SM_CYSCREEN);
+    // This run's command line, each argument quoted for the Unix shell that runs Wine.
+    std::string command;
+    int count = 0;
+    LPWSTR* arguments = CommandLineToArgvW(GetCommandLineW(), &count);
+    for (int i = 0; arguments != nullptr && i < count; ++i) {
+        const std::string argument = WideToUtf8(arguments[i]);
+        const bool plain =
+            !argument.empty() && argument.find_first_not_of(
+                                     "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopq"
+                                     "rstuvwxyz0123456789_-.,/:=+@%") == std::string::npos;
+        std::string quoted = "'";
+        for (char c : argument) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+        command += " " + (plain ? argument : quoted + "'");
+    }
+    if (arguments != nullptr) LocalFree(arguments);
     return ": Wine has no display to create windows on (no X server, or DISPLAY is not set).\n"
            "Run it where there is a display, or on a desktop of Wine's null graphics driver,\n"
            "which needs none:\n  wine explorer /desktop=today-host," +
-           std::to_string(width) + "x" + std::to_string(height) + ",null " +
-           WideToUtf8(GetCommandLineW());
+           std::to_string(width) + "x" + std::to_string(height) + ",null" + command;
 }
 
 void KeepOnScreen(HWND window, int seconds) {

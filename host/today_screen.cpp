@@ -116,7 +116,7 @@ bool RenderTodayScreen(int width, int height, const TodayFrame* frame, int hold_
 
     HWND host = CreateHostWindow(width, height);
     if (host == nullptr) {
-        *error = "cannot create the host window";
+        *error = "cannot create the host window" + HostWindowAdvice();
         return false;
     }
     HDC host_dc = GetDC(host);
