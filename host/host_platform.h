@@ -33,6 +33,8 @@ bool ReadBitmapPixels(HBITMAP bitmap, int width, int height, std::vector<uint32_
 // Wine without a display, the command that runs the host on a desktop that needs none).
 std::string HostWindowAdvice();
 
-// Keeps the window on the screen, answering its messages, for the given time (Windows; the
-// layer has no screen to show it on).
-void KeepOnScreen(HWND window, int seconds);
+struct TodayScreen;
+// Keeps the window on the screen, showing the screen as rendered (the items and the host's own
+// lines over them), answering its messages, for the given time (Windows; the layer has no
+// screen to show it on).
+void KeepOnScreen(HWND window, int seconds, const TodayScreen& screen);

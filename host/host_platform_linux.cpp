@@ -46,4 +46,4 @@ std::string HostWindowAdvice() {
     return std::string();
 }
 
-void KeepOnScreen(HWND, int) {}
+void KeepOnScreen(HWND, int, const TodayScreen&) {}

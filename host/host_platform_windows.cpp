@@ -4,10 +4,12 @@
 #include <shellapi.h>
 
 #include <cstdio>
+#include <cstring>
 
 #include "host_platform.h"
 #include "pocketpc.h"
 #include "text.h"
+#include "today_screen.h"
 
 std::vector<std::string> Utf8Arguments(int argc, char** argv) {
     int count = 0;
@@ -90,7 +92,30 @@ std::string HostWindowAdvice() {
            std::to_string(width) + "x" + std::to_string(height) + ",null" + command;
 }
 
-void KeepOnScreen(HWND window, int seconds) {
+void KeepOnScreen(HWND window, int seconds, const TodayScreen& screen) {
+    // The rendered screen, in a picture control over the item windows: the same pixels where
+    // they are, and the host's lines, which are drawn only into the picture, around them.
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = screen.width;
+    info.bmiHeader.biHeight = -screen.height;  // top-down
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HBITMAP picture = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HWND shown = nullptr;
+    if (picture != nullptr && screen.pixels.size() == static_cast<size_t>(screen.width) *
+                                                          static_cast<size_t>(screen.height)) {
+        memcpy(bits, screen.pixels.data(), screen.pixels.size() * sizeof(uint32_t));
+        shown = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE | SS_BITMAP, 0, 0,
+                                screen.width, screen.height, window, nullptr,
+                                GetModuleHandleW(nullptr), nullptr);
+        if (shown != nullptr) {
+            SetWindowPos(shown, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+            SendMessageW(shown, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(picture));
+        }
+    }
     ULONGLONG end = GetTickCount64() + static_cast<ULONGLONG>(seconds) * 1000;
     while (IsWindow(window) && GetTickCount64() < end) {
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 100, QS_ALLINPUT);
@@ -100,4 +125,6 @@ void KeepOnScreen(HWND window, int seconds) {
             DispatchMessageW(&message);
         }
     }
+    if (shown != nullptr) DestroyWindow(shown);
+    if (picture != nullptr) DeleteObject(picture);
 }

@@ -162,7 +162,8 @@ bool RenderTodayScreen(int width, int height, const TodayFrame* frame, int hold_
     // The bitmap is read once it is out of the device context, as GetDIBits wants.
     SelectObject(screen_dc, screen_dc_bitmap);
     bool read = ReadBitmapPixels(screen_bitmap, width, height, &screen->pixels);
-    if (hold_seconds > 0) KeepOnScreen(host, hold_seconds);
+    if (read && frame != nullptr) DrawTodayFrame(*frame, width, height, &screen->pixels);
+    if (hold_seconds > 0) KeepOnScreen(host, hold_seconds, *screen);
 
     // Close down as the host does when it leaves the Today screen.
     for (LoadedItem& item : items) {
@@ -180,6 +181,5 @@ bool RenderTodayScreen(int width, int height, const TodayFrame* frame, int hold_
         *error = "cannot read the screen back";
         return false;
     }
-    if (frame != nullptr) DrawTodayFrame(*frame, width, height, &screen->pixels);
     return true;
 }
