@@ -266,7 +266,8 @@ const std::vector<Command>& Commands() {
          "render the Today screen with every enabled item to a PNG file",
          "  --out FILE        the PNG file to write (required)\n"
          "  --screen WxH      the screen size in pixels (default 240x320)\n"
-         "  --time 'YYYY-MM-DD HH:MM'  the date and clock shown (default 2002-03-14 09:41)\n"
+         "  --time 'YYYY-MM-DD HH:MM'\n"
+         "                    the date and clock shown (default 2002-03-14 09:41)\n"
          "  --owner TEXT      the owner line (default: the device's invitation to set it)\n"
          "  --bare            only the items, from the top of a white screen\n" SHOW_HOLD_USAGE
          "  --registry FILE   ",
