@@ -65,7 +65,8 @@ constexpr uint32_t kMark = 0x123456;  // stands for the items' pixels
 class TodayFrameSize : public testing::TestWithParam<std::pair<int, int>> {};
 
 TEST_P(TodayFrameSize, DrawsItsRowsAndLeavesTheItemsAlone) {
-    const auto [width, height] = GetParam();
+    const int width = GetParam().first;
+    const int height = GetParam().second;
     std::vector<uint32_t> pixels(static_cast<size_t>(width) * height, kMark);
     DrawTodayFrame(TodayFrame(), width, height, &pixels);
     const TodayItemArea area = TodayFrameItemArea(width, height);
