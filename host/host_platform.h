@@ -22,13 +22,19 @@ void UseRegistryFile(const char* path);
 // The options' description of --registry, for --help.
 extern const char kRegistryOptionHelp[];
 
-// The emulated device's screen, as the items' GetSystemMetrics reports it. On Windows the items
-// measure the machine's screen (a Wine virtual desktop of the device's size gives theirs).
+// The emulated device's screen, as the items' GetSystemMetrics reports it: the layer's on Linux,
+// the Pocket PC shim's on Windows (pocketpc.h).
 void SetEmulatedScreenSize(int width, int height);
 
 // The pixels of a bitmap of the given size as 0x00RRGGBB, top row first.
 bool ReadBitmapPixels(HBITMAP bitmap, int width, int height, std::vector<uint32_t>* pixels);
 
-// Keeps the window on the screen, answering its messages, for the given time (Windows; the
-// layer has no screen to show it on).
-void KeepOnScreen(HWND window, int seconds);
+// What to add to "cannot create the host window": why, and what to do about it (Windows: under
+// Wine without a display, the command that runs the host on a desktop that needs none).
+std::string HostWindowAdvice();
+
+struct TodayScreen;
+// Keeps the window on the screen, showing the screen as rendered (the items and the host's own
+// lines over them), answering its messages, for the given time (Windows; the layer has no
+// screen to show it on).
+void KeepOnScreen(HWND window, int seconds, const TodayScreen& screen);

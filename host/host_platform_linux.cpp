@@ -41,4 +41,9 @@ bool ReadBitmapPixels(HBITMAP bitmap, int width, int height, std::vector<uint32_
     return Win32LayerReadBitmap(bitmap, &read_width, &read_height, pixels->data()) != FALSE;
 }
 
-void KeepOnScreen(HWND, int) {}
+// The layer's windows need no display: creating one fails only when memory runs out.
+std::string HostWindowAdvice() {
+    return std::string();
+}
+
+void KeepOnScreen(HWND, int, const TodayScreen&) {}

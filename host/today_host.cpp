@@ -241,10 +241,19 @@ int RunShow(const std::map<std::string, std::string>& options) {
                                                   "3600, not '") +
                                           text + "'");
     }
+    TodayFrame frame;
+    if (const char* time = Option(options, "--time")) {
+        if (!ParseTodayTime(time, &frame))
+            return UsageError("show",
+                              std::string("--time wants \"YYYY-MM-DD HH:MM\", not '") + time + "'");
+    }
+    if (const char* owner = Option(options, "--owner")) frame.owner = owner;
+    const bool bare = Option(options, "--bare") != nullptr;
     UseRegistry(options);
     TodayScreen screen;
     std::string error;
-    if (!RenderTodayScreen(width, height, static_cast<int>(hold), &screen, &error))
+    if (!RenderTodayScreen(width, height, bare ? nullptr : &frame, static_cast<int>(hold), &screen,
+                           &error))
         return Fail(error);
     for (const std::string& warning : screen.warnings)
         fprintf(stderr, "today-host: %s\n", warning.c_str());
@@ -308,13 +317,20 @@ const std::vector<Command>& Commands() {
         {"show",
          "render the Today screen with every enabled item to a PNG file",
          "  --out FILE.png    the PNG file to write (required; other extensions are refused)\n"
-         "  --screen WxH      the screen size in pixels (default 240x320)\n" SHOW_HOLD_USAGE
+         "  --screen WxH      the screen size in pixels (default 240x320)\n"
+         "  --time 'YYYY-MM-DD HH:MM'\n"
+         "                    the date and clock shown (default 2002-03-14 09:41)\n"
+         "  --owner TEXT      the owner line (default: the device's invitation to set it)\n"
+         "  --bare            only the items, from the top of a white screen\n" SHOW_HOLD_USAGE
          "  --registry FILE   ",
-         "For an item that shows no picture (a white item), or shows it wrongly (a JPEG whose\n"
-         "data ends early, an OS/2 bitmap, a bitmap cut short), one line on stderr says why; the\n"
-         "screen is written all the same.\n",
-         {"--out", "--screen", SHOW_HOLD_OPTION "--registry"},
-         RunShow},
+         "The screen is the Pocket PC 2002 Today screen: the navigation bar, the date and\n"
+         "owner lines, the items below them and the command bar. For an item that shows no\n"
+         "picture (a white item), or shows it wrongly (a JPEG whose data ends early, an OS/2\n"
+         "bitmap, a bitmap cut short), one line on stderr says why; the screen is written all\n"
+         "the same.\n",
+         {"--out", "--screen", "--time", "--owner", SHOW_HOLD_OPTION "--registry"},
+         RunShow,
+         {"--bare"}},
         {"options",
          "open the picture item's options dialog and work it as a person would",
          "  --path FILE                   type FILE into the picture field\n"

@@ -72,8 +72,9 @@ bool InitializeItem(const TodayItemRegistration& registration, HWND host, Loaded
     return true;
 }
 
-// Paints the item window and copies it onto the screen at row y; returns the rows it takes.
-int ShowItem(LoadedItem* item, HDC screen_dc, int screen_width, int y, int screen_height) {
+// Paints the item window and copies it onto the screen at row y, above row bottom; returns the
+// rows it takes.
+int ShowItem(LoadedItem* item, HDC screen_dc, int screen_width, int y, int bottom) {
     HWND window = item->record.hwndCustom;
     // Ask, as the host does before drawing, whether the item wants to be measured again; an
     // item that answers yes has updated cyp in the record, which is read below either way.
@@ -87,7 +88,7 @@ int ShowItem(LoadedItem* item, HDC screen_dc, int screen_width, int y, int scree
     UpdateWindow(window);
     int height = static_cast<int>(item->record.cyp);
     if (height < 0) height = 0;
-    if (height > screen_height - y) height = screen_height - y;
+    if (height > bottom - y) height = bottom - y;
     if (height > 0) {
         HDC item_dc = GetDC(window);
         BitBlt(screen_dc, 0, y, screen_width, height, item_dc, 0, 0, SRCCOPY);
@@ -98,8 +99,8 @@ int ShowItem(LoadedItem* item, HDC screen_dc, int screen_width, int y, int scree
 
 }  // namespace
 
-bool RenderTodayScreen(int width, int height, int hold_seconds, TodayScreen* screen,
-                       std::string* error) {
+bool RenderTodayScreen(int width, int height, const TodayFrame* frame, int hold_seconds,
+                       TodayScreen* screen, std::string* error) {
     screen->width = width;
     screen->height = height;
     screen->items_shown = 0;
@@ -115,7 +116,7 @@ bool RenderTodayScreen(int width, int height, int hold_seconds, TodayScreen* scr
 
     HWND host = CreateHostWindow(width, height);
     if (host == nullptr) {
-        *error = "cannot create the host window";
+        *error = "cannot create the host window" + HostWindowAdvice();
         return false;
     }
     HDC host_dc = GetDC(host);
@@ -149,17 +150,20 @@ bool RenderTodayScreen(int width, int height, int hold_seconds, TodayScreen* scr
             screen->warnings.push_back(std::string(kPictureItemName) + ": " + problem);
     }
 
-    int y = 0;
+    const TodayItemArea area =
+        frame != nullptr ? TodayFrameItemArea(width, height) : TodayItemArea{0, height};
+    int y = area.top;
     for (LoadedItem& item : items) {
-        if (y >= height) break;
-        y += ShowItem(&item, screen_dc, width, y, height);
+        if (y >= area.bottom) break;
+        y += ShowItem(&item, screen_dc, width, y, area.bottom);
         ++screen->items_shown;
     }
 
     // The bitmap is read once it is out of the device context, as GetDIBits wants.
     SelectObject(screen_dc, screen_dc_bitmap);
     bool read = ReadBitmapPixels(screen_bitmap, width, height, &screen->pixels);
-    if (hold_seconds > 0) KeepOnScreen(host, hold_seconds);
+    if (read && frame != nullptr) DrawTodayFrame(*frame, width, height, &screen->pixels);
+    if (hold_seconds > 0) KeepOnScreen(host, hold_seconds, *screen);
 
     // Close down as the host does when it leaves the Today screen.
     for (LoadedItem& item : items) {

@@ -81,3 +81,36 @@ WIN32LAYER_API BOOL WINAPI SHInitDialog(PSHINITDLGINFO info);
 // Null when the file cannot be read or is not a bitmap file this loader reads.
 WIN32LAYER_API HBITMAP WINAPI SHLoadDIBitmap(LPCWSTR path);
 }
+
+#ifdef _WIN32
+// Where desktop Windows answers otherwise than the device, the shim answers as the device does.
+// Every file that includes this header on Windows calls these in place of the system's (the
+// macros below), so the item draws and measures as on the device without a line of its own
+// changed; on Linux the layer answers so itself.
+//  - GetSystemMetrics: SM_CXSCREEN and SM_CYSCREEN are the emulated device's screen, which a
+//    host names in the environment variable POCKETPC_SCREEN ("240x320"); without it (or with a
+//    value that is not WIDTHxHEIGHT), the machine's screen. Other metrics are the system's.
+//  - GetDC and CreateCompatibleDC: the context shrinks a picture by deleting lines
+//    (COLORONCOLOR), the device's way, where the desktop's default (BLACKONWHITE) ANDs the
+//    deleted lines into the kept ones and streaks colour pictures.
+//  - StretchBlt: a source copy keeps the same lines as on the device and the layer: destination
+//    pixel i of a row takes source pixel i * source_width / width (rows likewise), made of
+//    unscaled one-pixel-wide copies; the desktop's own line deletion keeps others. Other raster
+//    operations, mirrored or reversed extents and source rectangles outside the source bitmap go
+//    to the system's StretchBlt (with the device's stretch mode).
+#define POCKETPC_SCREEN_VARIABLE "POCKETPC_SCREEN"
+extern "C" {
+int WINAPI PocketPcGetSystemMetrics(int index);
+HDC WINAPI PocketPcGetDC(HWND window);
+HDC WINAPI PocketPcCreateCompatibleDC(HDC dc);
+BOOL WINAPI PocketPcStretchBlt(HDC dest, int x, int y, int width, int height, HDC source,
+                               int source_x, int source_y, int source_width, int source_height,
+                               DWORD rop);
+}
+#ifndef POCKETPC_DEVICE_CALLS_SOURCE
+#define GetSystemMetrics PocketPcGetSystemMetrics
+#define GetDC PocketPcGetDC
+#define CreateCompatibleDC PocketPcCreateCompatibleDC
+#define StretchBlt PocketPcStretchBlt
+#endif
+#endif

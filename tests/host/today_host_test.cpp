@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -121,7 +122,7 @@ TEST_F(TodayHostTest, InstallSetAndShowRenderTheItemAtTheTopOfTheScreen) {
     ASSERT_EQ(Host("install"), 0);
     ASSERT_EQ(Host("set --path " + bitmap.string() + " --mode center --height 24"), 0);
     fs::path png = folder_ / "today.png";
-    ASSERT_EQ(Host("show --out " + png.string() + " --screen 240x100"), 0);
+    ASSERT_EQ(Host("show --bare --out " + png.string() + " --screen 240x100"), 0);
 
     Png screen;
     ASSERT_TRUE(ReadPng(png, &screen));
@@ -167,11 +168,55 @@ TEST_F(TodayHostTest, InstallWritesTheRegistrationAsAnInstallerWould) {
     RegCloseKey(key);
 }
 
-TEST_F(TodayHostTest, WithoutARegisteredItemTheScreenIsWhite) {
+// The database file is what a person backs up: once install and set have exited, a copy of
+// the file alone (without SQLite's write-ahead log beside it) holds the registration and every
+// setting.
+TEST_F(TodayHostTest, InstallAndSetLeaveEverythingInTheDatabaseFileItself) {
+    ASSERT_EQ(Host("install"), 0);
+    WriteBitmapFile(folder_ / "good.bmp", MakeTestPicture(20, 10), false);
+    SetPicture(folder_ / "good.bmp", "--mode tile --height 120");
+    const fs::path wal = registry_.string() + "-wal";
+    std::error_code error;
+    EXPECT_TRUE(!fs::exists(wal) || fs::file_size(wal, error) == 0);
+    const fs::path copy = folder_ / "backup.sqlite3";
+    ASSERT_TRUE(fs::copy_file(registry_, copy));
+
+    Win32LayerSetRegistryPath(copy.c_str());
+    const struct {
+        HKEY root;
+        const char16_t* path;
+        DWORD values;  // how many values the key holds
+    } keys[] = {{HKEY_LOCAL_MACHINE, u"Software\\Microsoft\\Today\\Items\\Lumetta", 6},
+                {HKEY_CURRENT_USER, u"Software\\Quenby\\Lumetta", 3}};
+    for (const auto& expected : keys) {
+        HKEY key = nullptr;
+        ASSERT_EQ(RegOpenKeyExW(expected.root, expected.path, 0, KEY_READ, &key), ERROR_SUCCESS);
+        DWORD values = 0;
+        EXPECT_EQ(RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                   &values, nullptr, nullptr, nullptr, nullptr),
+                  ERROR_SUCCESS);
+        EXPECT_EQ(values, expected.values);
+        RegCloseKey(key);
+    }
+    HKEY settings = nullptr;
+    ASSERT_EQ(
+        RegOpenKeyExW(HKEY_CURRENT_USER, u"Software\\Quenby\\Lumetta", 0, KEY_READ, &settings),
+        ERROR_SUCCESS);
+    DWORD height = 0;
+    DWORD size = sizeof(height);
+    EXPECT_EQ(RegQueryValueExW(settings, u"Height", nullptr, nullptr,
+                               reinterpret_cast<BYTE*>(&height), &size),
+              ERROR_SUCCESS);
+    EXPECT_EQ(height, 120u);
+    RegCloseKey(settings);
+    Win32LayerSetRegistryPath(nullptr);
+}
+
+TEST_F(TodayHostTest, WithoutARegisteredItemTheBareScreenIsWhite) {
     ASSERT_EQ(Host("install"), 0);
     ASSERT_EQ(Host("uninstall"), 0);
     fs::path png = folder_ / "today.png";
-    ASSERT_EQ(Host("show --out " + png.string()), 0);
+    ASSERT_EQ(Host("show --bare --out " + png.string()), 0);
     Png screen;
     ASSERT_TRUE(ReadPng(png, &screen));
     EXPECT_EQ(screen.width, 240);
@@ -190,6 +235,8 @@ TEST_F(TodayHostTest, BadArgumentsAreRefusedWithoutTouchingAnything) {
     EXPECT_EQ(Host("install --order many"), 2);
     EXPECT_EQ(Host("frobnicate", false), 2);
     EXPECT_EQ(Host("show --colour red"), 2);
+    EXPECT_EQ(Host("show --out x.png --time 2002-02-29T10:00"), 2);
+    EXPECT_EQ(Host("show --out x.png --bare=yes"), 2);
     EXPECT_FALSE(fs::exists(registry_));
     EXPECT_EQ(Host("--help", false), 0);
     EXPECT_EQ(Host("set --help", false), 0);
@@ -261,6 +308,85 @@ INSTANTIATE_TEST_SUITE_P(Rows, TodayHostCommandLine, testing::ValuesIn(kCommandL
                          [](const testing::TestParamInfo<CommandLineRow>& row) {
                              return std::string(row.param.name);
                          });
+
+// --- The Today screen around the items ---
+
+// The host's rows on every screen size: the navigation bar (26 rows), the date and owner lines
+// (20 rows each), the items, the command bar (26 rows).
+constexpr int kItemsTop = 66;
+constexpr int kBarRows = 26;
+
+class TodayHostScreen : public TodayHostTest, public testing::WithParamInterface<const char*> {};
+
+// Counts the pixels of rows [top, bottom) that are not white.
+int Coloured(const Png& screen, int top, int bottom) {
+    return static_cast<int>(std::count_if(screen.pixels.begin() + top * screen.width,
+                                          screen.pixels.begin() + bottom * screen.width,
+                                          [](uint32_t pixel) { return pixel != kWhite; }));
+}
+
+TEST_P(TodayHostScreen, TheItemSitsBetweenTheHostsLinesAndTheCommandBar) {
+    int width = 0;
+    int height = 0;
+    ASSERT_EQ(std::sscanf(GetParam(), "%dx%d", &width, &height), 2);
+    TestPicture picture = MakeTestPicture(30, 10);
+    WriteBitmapFile(folder_ / "picture.bmp", picture, false);
+    ASSERT_EQ(Host("install"), 0);
+    SetPicture(folder_ / "picture.bmp", "--mode tile --height 40");
+    const fs::path png = folder_ / "today.png";
+    ASSERT_EQ(Host("show --out " + png.string() + " --screen " + GetParam()), 0);
+    Png screen;
+    ASSERT_TRUE(ReadPng(png, &screen));
+    ASSERT_EQ(screen.width, width);
+    ASSERT_EQ(screen.height, height);
+
+    // The navigation bar fills its rows edge to edge; so does the command bar.
+    for (int y : {0, kBarRows - 1, height - kBarRows + 2, height - 1}) {
+        for (int x : {0, width / 2, width - 1})
+            EXPECT_NE(screen.pixels[y * width + x], kWhite) << x << "," << y;
+    }
+    // The date and owner lines hold text; the item's rows are the item's, at full width.
+    EXPECT_GT(Coloured(screen, kBarRows, kBarRows + 20), 100);
+    EXPECT_GT(Coloured(screen, kBarRows + 20, kItemsTop), 100);
+    const std::vector<uint32_t> item = ExpectTile(picture, width, 40);
+    const std::vector<uint32_t> shown(screen.pixels.begin() + kItemsTop * width,
+                                      screen.pixels.begin() + (kItemsTop + 40) * width);
+    EXPECT_EQ(shown, item);
+    // Below the item, white down to the command bar.
+    EXPECT_EQ(Coloured(screen, kItemsTop + 40, height - kBarRows), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, TodayHostScreen,
+                         testing::Values("240x320", "320x240", "480x640", "176x220"),
+                         [](const testing::TestParamInfo<const char*>& size) {
+                             return std::string("Screen") + size.param;
+                         });
+
+// The clock, the date and the owner are fixed unless given, so that a screen can be compared;
+// given, they change their own rows and nothing else.
+TEST_F(TodayHostTest, TimeAndOwnerChangeOnlyTheirOwnRows) {
+    ASSERT_EQ(Host("install"), 0);
+    const fs::path first = folder_ / "first.png";
+    const fs::path again = folder_ / "again.png";
+    const fs::path other = folder_ / "other.png";
+    ASSERT_EQ(Host("show --out " + first.string()), 0);
+    ASSERT_EQ(Host("show --out " + again.string()), 0);
+    ASSERT_EQ(Host("show --out " + other.string() + " --time '2026-12-10 15:07' --owner 'Ada B'"),
+              0);
+    Png a;
+    Png b;
+    Png c;
+    ASSERT_TRUE(ReadPng(first, &a) && ReadPng(again, &b) && ReadPng(other, &c));
+    EXPECT_EQ(a.pixels, b.pixels);
+    auto rows_differ = [&](int top, int bottom) {
+        return !std::equal(a.pixels.begin() + top * 240, a.pixels.begin() + bottom * 240,
+                           c.pixels.begin() + top * 240);
+    };
+    EXPECT_TRUE(rows_differ(0, kBarRows));               // the clock
+    EXPECT_TRUE(rows_differ(kBarRows, kBarRows + 20));   // the date
+    EXPECT_TRUE(rows_differ(kBarRows + 20, kItemsTop));  // the owner
+    EXPECT_FALSE(rows_differ(kItemsTop, 320));
+}
 
 // --- Why an item shows no picture, or shows it wrongly ---
 
@@ -396,7 +522,8 @@ const WarningRow kWarningRows[] = {
 TEST_P(TodayHostWarning, ShowSaysInOneLineWhyThePictureIsMissing) {
     ASSERT_EQ(Host("install"), 0);
     GetParam().prepare(this, folder_);
-    ASSERT_EQ(Host("show --out " + (folder_ / "today.png").string() + " --screen 240x40"), 0);
+    ASSERT_EQ(Host("show --bare --out " + (folder_ / "today.png").string() + " --screen 240x40"),
+              0);
     const std::string err = Stderr();
     if (GetParam().words[0] == 0) {
         EXPECT_EQ(err, "");

@@ -1,7 +1,8 @@
 // The registry as callers rely on it: keys under the two roots, values as raw typed bytes, the
 // Windows statuses (ERROR_MORE_DATA with nothing written, ERROR_FILE_NOT_FOUND, refusing to
 // delete a key with subkeys), handles counted in the handle table, the database readable with
-// SQLite, damaged files refused without being touched, and two processes writing at once.
+// SQLite, damaged files refused without being touched, two processes writing at once, and the
+// database file holding everything once a program is done with the registry.
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 #include <sys/wait.h>
@@ -509,5 +510,125 @@ TEST_F(RegistryTest, TwoProcessesWriteTheSameDatabase) {
     EXPECT_EQ(values, 2u * kWrites);
     RegCloseKey(key);
 }
+
+// The leak checker's switch, present in the sanitizer builds only.
+extern "C" void __lsan_disable() __attribute__((weak));
+
+// How a program is done with the registry. Each must leave everything in the database file:
+// a copy of that file alone, without its write-ahead log, is a whole backup.
+enum class RegistryEnd {
+    CloseLastHandle,  // closes its last key and is killed at once (no exit code runs)
+    ExitWithKeyOpen,  // returns from main with a key still open
+    SwitchDatabase,   // turns to another database file, then is killed
+};
+
+struct RegistryEndCase {
+    const char* name;
+    RegistryEnd end;
+};
+
+class RegistryFileAloneTest : public RegistryTest,
+                              public testing::WithParamInterface<RegistryEndCase> {};
+
+// Every stored value as "path\name=hex", sorted, read with SQLite from the file at path.
+std::vector<std::string> StoredValues(const fs::path& path) {
+    std::vector<std::string> values;
+    sqlite3* db = nullptr;
+    if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
+        sqlite3_stmt* stmt = nullptr;
+        if (sqlite3_prepare_v2(db,
+                               "SELECT p.path || '\\' || v.name || '=' || hex(v.data)"
+                               " FROM key_values v JOIN key_paths p ON p.id = v.key_id",
+                               -1, &stmt, nullptr) == SQLITE_OK) {
+            while (sqlite3_step(stmt) == SQLITE_ROW)
+                values.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0)));
+        }
+        sqlite3_finalize(stmt);
+    }
+    sqlite3_close(db);
+    std::sort(values.begin(), values.end());
+    return values;
+}
+
+TEST_P(RegistryFileAloneTest, CopyOfTheFileHoldsEveryValue) {
+    // The writes happen in a child process with a database of its own; this process opens
+    // nothing until the child has ended.
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        // A key left open at exit is left behind on purpose: the leak checker of the sanitizer
+        // builds ignores what is allocated from here on.
+        if (GetParam().end == RegistryEnd::ExitWithKeyOpen && __lsan_disable != nullptr)
+            __lsan_disable();
+        Win32LayerSetRegistryPath(path_.c_str());
+        HKEY keys[2] = {};
+        const char16_t* const paths[2] = {u"Software\\Quenby\\Lumetta", u"Software\\Other"};
+        int failures = 0;
+        for (int k = 0; k < 2; ++k) {
+            if (RegCreateKeyExW(HKEY_CURRENT_USER, paths[k], 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                                &keys[k], nullptr) != ERROR_SUCCESS)
+                _exit(3);
+            for (DWORD i = 0; i < 5; ++i) {
+                const char16_t name[] = {u'v', static_cast<char16_t>(u'0' + i), 0};
+                const DWORD data = 0x1000 * (k + 1) + i;
+                failures += RegSetValueExW(keys[k], name, 0, REG_DWORD,
+                                           reinterpret_cast<const BYTE*>(&data), 4) != 0;
+            }
+        }
+        failures += RegDeleteValueW(keys[1], u"v4") != ERROR_SUCCESS;
+        switch (GetParam().end) {
+            case RegistryEnd::CloseLastHandle:
+                RegCloseKey(keys[0]);
+                RegCloseKey(keys[1]);
+                _exit(failures == 0 ? 0 : 1);
+            case RegistryEnd::ExitWithKeyOpen:
+                RegCloseKey(keys[1]);
+                exit(failures == 0 ? 0 : 1);
+            case RegistryEnd::SwitchDatabase:
+                Win32LayerSetRegistryPath((folder_ / "other.sqlite3").c_str());
+                _exit(failures == 0 ? 0 : 1);
+        }
+        _exit(2);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+
+    // The log is empty or gone.
+    const fs::path wal = path_.string() + "-wal";
+    std::error_code error;
+    EXPECT_TRUE(!fs::exists(wal) || fs::file_size(wal, error) == 0) << fs::file_size(wal, error);
+
+    const fs::path copy = folder_ / "backup.sqlite3";
+    ASSERT_TRUE(fs::copy_file(path_, copy));
+    std::vector<std::string> expected;
+    for (int i = 0; i < 4; ++i)
+        expected.push_back("HKEY_CURRENT_USER\\Software\\Other\\v" + std::to_string(i) + "=0" +
+                           std::to_string(i) + "200000");
+    for (int i = 0; i < 5; ++i)
+        expected.push_back("HKEY_CURRENT_USER\\Software\\Quenby\\Lumetta\\v" + std::to_string(i) +
+                           "=0" + std::to_string(i) + "100000");
+    EXPECT_EQ(StoredValues(copy), expected);
+
+    // The layer itself reads the copy as a registry.
+    Win32LayerSetRegistryPath(copy.c_str());
+    HKEY key = nullptr;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, u"Software\\Quenby\\Lumetta", 0, KEY_READ, &key),
+              ERROR_SUCCESS);
+    DWORD value = 0;
+    DWORD size = sizeof(value);
+    EXPECT_EQ(
+        RegQueryValueExW(key, u"v3", nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size),
+        ERROR_SUCCESS);
+    EXPECT_EQ(value, 0x1003u);
+    RegCloseKey(key);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Ends, RegistryFileAloneTest,
+    testing::Values(RegistryEndCase{"CloseLastHandle", RegistryEnd::CloseLastHandle},
+                    RegistryEndCase{"ExitWithKeyOpen", RegistryEnd::ExitWithKeyOpen},
+                    RegistryEndCase{"SwitchDatabase", RegistryEnd::SwitchDatabase}),
+    [](const testing::TestParamInfo<RegistryEndCase>& end_case) { return end_case.param.name; });
 
 }  // namespace

@@ -213,7 +213,7 @@ TEST_F(TodayHostExeTest, InstallSetAndShowPaintTheTiledPictureIntoThePng) {
     EXPECT_EQ(std::wstring(stored.settings.path), picture_);
 
     const std::wstring png_path = folder_ + L"\\today.png";
-    HostRun show = Host(L"show --out " + Quoted(png_path) + L" --screen 200x100");
+    HostRun show = Host(L"show --bare --out " + Quoted(png_path) + L" --screen 200x100");
     ASSERT_EQ(show.status, 0) << show.output;
     EXPECT_EQ(show.output, "Wrote " + Utf8(png_path) + ": 200x100, 1 item\n");
 
@@ -240,7 +240,7 @@ TEST_F(TodayHostExeTest, InstallSetAndShowPaintTheTiledPictureIntoThePng) {
     EXPECT_EQ(uninstall.output, "Removed Today item Lumetta\n");
     EXPECT_FALSE(RegistrationExists());
     const std::wstring empty_path = folder_ + L"\\empty.png";
-    HostRun empty = Host(L"show --out " + Quoted(empty_path));
+    HostRun empty = Host(L"show --bare --out " + Quoted(empty_path));
     EXPECT_EQ(empty.output, "Wrote " + Utf8(empty_path) + ": 240x320, 0 items\n");
     Png blank;
     ASSERT_TRUE(ReadPng(empty_path, &blank));

@@ -339,6 +339,10 @@ WIN32LAYER_API LSTATUS WINAPI RegCloseKey(HKEY key) {
     auto* object = static_cast<RegistryKeyObject*>(HandleRelease(key, HandleKind::RegistryKey));
     if (object == nullptr) return ERROR_INVALID_HANDLE;
     delete object;
+    // With no key open the program is done with the registry for now: the database file is
+    // brought up to date, so that it can be copied or read alone.
+    if (session.db != nullptr && HandleLiveCount(HandleKind::RegistryKey) == 0)
+        RegistryCheckpoint(session.db);
     return ERROR_SUCCESS;
 }
 

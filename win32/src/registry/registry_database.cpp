@@ -29,7 +29,10 @@
 //
 // Text is stored as UTF-8 (UTF-16 at the API). The database runs in WAL mode with a busy
 // timeout, so several processes can use it and their writes wait for each other; every call
-// that writes is one transaction.
+// that writes is one transaction. The write-ahead log is only a working file: when a process
+// closes its last key handle, and when it exits, the log is copied into the database file and
+// emptied (the last connection to close deletes it), so that the file alone holds every key and
+// value and a copy of it is a whole backup.
 //
 // A file that is not a SQLite database, fails the quick integrity check, or holds tables that
 // are not this schema is refused: it is never written to, every registry call fails with
@@ -57,6 +60,9 @@ namespace {
 
 constexpr int kSchemaVersion = 1;
 constexpr int kBusyTimeoutMs = 10000;
+// How long a checkpoint waits for another process's reader or writer. Past that it gives up:
+// that process is still working and empties the log itself when it is done.
+constexpr int kCheckpointBusyTimeoutMs = 20;
 
 constexpr const char* kRootNames[] = {"HKEY_CURRENT_USER", "HKEY_LOCAL_MACHINE"};
 static_assert(sizeof(kRootNames) / sizeof(kRootNames[0]) ==
@@ -85,6 +91,9 @@ constexpr const char* kCreateSchema =
     "PRAGMA user_version = 1;";
 
 struct RegistryConnection {
+    // At the process's exit the database is closed, which moves the log into the file.
+    ~RegistryConnection();
+
     std::mutex mutex;
     bool path_set = false;  // by Win32LayerSetRegistryPath
     std::string path;       // the path set, when path_set
@@ -293,7 +302,10 @@ LONG OpenDatabase(const std::string& path, sqlite3** db_out, int64_t* root_ids) 
     return status;
 }
 
+// Closes the database, its log moved into the file first (the close itself does that only when
+// no other process has the database open).
 void CloseConnection(RegistryConnection* connection) {
+    if (connection->db != nullptr) RegistryCheckpoint(connection->db);
     for (const auto& [sql, statement] : connection->idle_statements) sqlite3_finalize(statement);
     connection->idle_statements.clear();
     if (connection->db != nullptr) sqlite3_close_v2(connection->db);
@@ -303,6 +315,11 @@ void CloseConnection(RegistryConnection* connection) {
     connection->corruption_reported = false;
     connection->open_failure_reported = false;
     ++connection->generation;
+}
+
+RegistryConnection::~RegistryConnection() {
+    std::lock_guard<std::mutex> lock(mutex);
+    CloseConnection(this);
 }
 
 void OpenConnection(RegistryConnection* connection) {
@@ -422,6 +439,13 @@ void RegistryTransactionEnd(RegistryTransaction* transaction) {
         RunStatement(transaction->db, "ROLLBACK");
     }
     transaction->open = false;
+}
+
+void RegistryCheckpoint(sqlite3* db) {
+    if (db == nullptr || sqlite3_get_autocommit(db) == 0) return;
+    sqlite3_busy_timeout(db, kCheckpointBusyTimeoutMs);
+    sqlite3_wal_checkpoint_v2(db, nullptr, SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr);
+    sqlite3_busy_timeout(db, kBusyTimeoutMs);
 }
 
 extern "C" WIN32LAYER_API void Win32LayerSetRegistryPath(const char* utf8_path) {

@@ -48,6 +48,11 @@ LONG RegistryTransactionBegin(RegistryTransaction* transaction, sqlite3* db, boo
 LONG RegistryTransactionCommit(RegistryTransaction* transaction);
 void RegistryTransactionEnd(RegistryTransaction* transaction);  // rolls back if still open
 
+// Copies what the write-ahead log holds into the database file and truncates the log, so that
+// the file alone holds every committed key and value. Waits only briefly for other processes:
+// when one is reading or writing, the log is left to it. Does nothing inside a transaction.
+void RegistryCheckpoint(sqlite3* db);
+
 // A prepared statement of the session's database, reset and kept for the next call that runs
 // the same SQL when the holder leaves scope (finalised instead when the database was closed
 // meanwhile). Statements are made and given back under the registry lock.
