@@ -452,6 +452,7 @@ TEST(FaultPlan, ANamedPlanCountsAndFailsThatCallOnly) {
 // WIN32LAYER_FAULT_PLAN in a program's environment: the program says which call failed, or
 // how many it counted, or that the plan is not understood.
 struct EnvironmentCase {
+    const char* name;
     const char* plan;
     const char* said;
 };
@@ -478,10 +479,12 @@ TEST_P(FaultPlanEnvironment, IsReadByAProgram) {
 
 INSTANTIATE_TEST_SUITE_P(
     Plans, FaultPlanEnvironment,
-    testing::Values(EnvironmentCase{"0", "calls that can fail were reached"},
-                    EnvironmentCase{"1", "fault plan: call 1, "},
-                    EnvironmentCase{"RegOpenKeyExW:1", "fault plan: call 1, RegOpenKeyExW, fails"},
-                    EnvironmentCase{"Nothing:1", "is not N or NAME:N"},
-                    EnvironmentCase{"-3", "is not N or NAME:N"}));
+    testing::Values(EnvironmentCase{"CountOnly", "0", "calls that can fail were reached"},
+                    EnvironmentCase{"FirstCall", "1", "fault plan: call 1, "},
+                    EnvironmentCase{"NamedCall", "RegOpenKeyExW:1",
+                                    "fault plan: call 1, RegOpenKeyExW, fails"},
+                    EnvironmentCase{"UnknownName", "Nothing:1", "is not N or NAME:N"},
+                    EnvironmentCase{"Negative", "-3", "is not N or NAME:N"}),
+    [](const testing::TestParamInfo<EnvironmentCase>& row) { return std::string(row.param.name); });
 
 }  // namespace
