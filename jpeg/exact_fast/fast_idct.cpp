@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "jpeg_decoder.h"
+#include "mask_bits.h"
 
 #if VARNEL_HAS_X86_KERNELS
 #include <emmintrin.h>
@@ -220,10 +221,7 @@ inline void AddSlotGroup(const IdctTables* tables, const int32_t* coef, uint64_t
     constexpr int kNy = kGroupCount[kGv];
     constexpr int kSx = kGroupStart[kGu];
     constexpr int kSy = kGroupStart[kGv];
-    uint64_t members = clean & GroupMask(kGu, kGv);
-    while (members != 0) {
-        const int i = __builtin_ctzll(members);
-        members &= members - 1;
+    ForEachBit(clean & GroupMask(kGu, kGv), [&](int i) {
         const uint32_t c = static_cast<uint32_t>(coef[i]);
         const int32_t* weights = tables->slot_weights[i];
         for (int y = 0; y < kNy; ++y) {
@@ -231,7 +229,7 @@ inline void AddSlotGroup(const IdctTables* tables, const int32_t* coef, uint64_t
                 slots[kSy + y][kSx + x] += c * static_cast<uint32_t>(weights[kNx * y + x]);
             }
         }
-    }
+    });
 }
 
 template <int kGu>
@@ -265,11 +263,52 @@ inline void ExpandSlots(uint32_t* v, ptrdiff_t step) {
     v[4 * step] = e3 - o3;
 }
 
+// The samples of the block from the row-expanded slots, column by column: the butterfly along
+// y, then, for each row, the difference shared by its samples (`by_row`, when there is one),
+// the quotient and the level, stored straight into the block. Written out sample by sample:
+// a loop over an array of the eight sums costs a load and the loop's own steps per sample.
+template <bool kByRow>
+inline void ExpandColumnsToSamples(const uint32_t (&slots)[8][8], const uint32_t* by_row,
+                                   int32_t level, int32_t* out, ptrdiff_t stride) {
+    for (int x = 0; x < 8; ++x) {
+        const uint32_t t0 = slots[0][x] + slots[1][x];
+        const uint32_t t1 = slots[0][x] - slots[1][x];
+        const uint32_t e0 = t0 + slots[2][x];
+        const uint32_t e3 = t0 - slots[2][x];
+        const uint32_t e1 = t1 + slots[3][x];
+        const uint32_t e2 = t1 - slots[3][x];
+        const uint32_t o0 = slots[4][x];
+        const uint32_t o1 = slots[5][x];
+        const uint32_t o2 = slots[6][x];
+        const uint32_t o3 = slots[7][x];
+        // One pointer stepped down the column. The empty asm hides where it points from the
+        // compiler, which would otherwise keep a pointer per row across the columns: eight of
+        // them do not stay in registers beside the sums.
+        int32_t* sample = out + x;
+        asm("" : "+r"(sample));
+        const auto put = [&](int y, uint32_t sum) {
+            if (kByRow) sum += by_row[y];
+            *sample = QuotientPlusLevel(sum, level);
+            sample += stride;
+        };
+        put(0, e0 + o0);
+        put(1, e1 + o1);
+        put(2, e2 + o2);
+        put(3, e3 + o3);
+        put(4, e3 - o3);
+        put(5, e2 - o2);
+        put(6, e1 - o1);
+        put(7, e0 - o0);
+    }
+}
+
 // The general block through the slots: every coefficient into the slots of its
 // representatives, the butterflies along x and then y, then the corrections of the columns
-// whose weights the representatives do not give exactly.
-inline void SumThroughSlots(const IdctTables* tables, const int32_t* coef, uint64_t mask,
-                            uint32_t (&sums)[64]) {
+// whose weights the representatives do not give exactly. The samples are stored as the
+// butterflies along y give them, unless a column has corrections at single samples, which are
+// added to all 64 sums first.
+inline void InverseDctThroughSlots(const IdctTables* tables, const int32_t* coef, uint64_t mask,
+                                   int32_t level, int32_t* out, ptrdiff_t stride) {
     uint32_t slots[8][8] = {};
     AddSlotGroupsOf<0>(tables, coef, mask, slots);
     AddSlotGroupsOf<1>(tables, coef, mask, slots);
@@ -287,35 +326,49 @@ inline void SumThroughSlots(const IdctTables* tables, const int32_t* coef, uint6
     }
     // A difference shared by every row goes into the slots of v 0, which the butterflies
     // along y add to every row unchanged.
-    for (uint64_t rest = mask & tables->corrected_by_row; rest != 0; rest &= rest - 1) {
-        const int i = __builtin_ctzll(rest);
+    ForEachBit(mask & tables->corrected_by_row, [&](int i) {
         const uint32_t c = static_cast<uint32_t>(coef[i]);
         for (int x = 0; x < 8; ++x) {
             slots[0][x] += c * static_cast<uint32_t>(tables->row_difference[i][x]);
         }
-    }
-    for (int x = 0; x < 8; ++x) ExpandSlots(&slots[0][x], 8);
-    if ((mask & tables->corrected_by_column) != 0) {
-        uint32_t by_row[8] = {};
-        for (uint64_t rest = mask & tables->corrected_by_column; rest != 0; rest &= rest - 1) {
-            const int i = __builtin_ctzll(rest);
-            const uint32_t c = static_cast<uint32_t>(coef[i]);
-            for (int y = 0; y < 8; ++y) {
-                by_row[y] += c * static_cast<uint32_t>(tables->column_difference[i][y]);
-            }
-        }
+    });
+    uint32_t by_row[8] = {};
+    const bool any_by_row = (mask & tables->corrected_by_column) != 0;
+    ForEachBit(mask & tables->corrected_by_column, [&](int i) {
+        const uint32_t c = static_cast<uint32_t>(coef[i]);
         for (int y = 0; y < 8; ++y) {
-            for (int x = 0; x < 8; ++x) slots[y][x] += by_row[y];
+            by_row[y] += c * static_cast<uint32_t>(tables->column_difference[i][y]);
+        }
+    });
+#if !defined(__SSE2__)
+    // Where DivideBy40000 is not written for SIMD, the samples are stored as the butterflies
+    // along y give them. Where it is (x86), compilers vectorise the quotients of the 64 sums
+    // below, which is faster than this.
+    if ((mask & tables->corrected) == 0) {
+        if (any_by_row) {
+            ExpandColumnsToSamples<true>(slots, by_row, level, out, stride);
+        } else {
+            ExpandColumnsToSamples<false>(slots, by_row, level, out, stride);
+        }
+        return;
+    }
+#endif
+    for (int x = 0; x < 8; ++x) ExpandSlots(&slots[0][x], 8);
+    uint32_t* sums = &slots[0][0];
+    if (any_by_row) {
+        for (int y = 0; y < 8; ++y) {
+            for (int x = 0; x < 8; ++x) sums[8 * y + x] += by_row[y];
         }
     }
-    std::memcpy(sums, slots, sizeof(sums));
-    for (uint64_t rest = mask & tables->corrected; rest != 0; rest &= rest - 1) {
-        const int i = __builtin_ctzll(rest);
+    ForEachBit(mask & tables->corrected, [&](int i) {
         const uint32_t c = static_cast<uint32_t>(coef[i]);
         for (int k = tables->correction_start[i]; k < tables->correction_start[i + 1]; ++k) {
             sums[tables->correction_sample[k]] +=
                 c * static_cast<uint32_t>(tables->correction_difference[k]);
         }
+    });
+    for (int y = 0; y < 8; ++y) {
+        for (int x = 0; x < 8; ++x) out[y * stride + x] = QuotientPlusLevel(sums[8 * y + x], level);
     }
 }
 
@@ -332,14 +385,13 @@ void InverseDctPortable(const IdctTables* tables, const int32_t* coef, uint64_t 
     if ((mask & ~kFirstRow) == 0 && tables->rows_repeat) {
         // Eight equal rows: one row of sums over the coefficients (u, 0).
         uint32_t row[8] = {};
-        for (uint64_t m = mask; m != 0; m &= m - 1) {
-            const int u = __builtin_ctzll(m);
+        ForEachBit(mask, [&](int u) {
             const uint32_t c = static_cast<uint32_t>(coef[u]);
             for (int x = 0; x < 8; ++x)
                 row[x] += c * static_cast<uint32_t>(tables->row_weights[u][x]);
-        }
+        });
         int32_t samples[8];
-        for (int x = 0; x < 8; ++x) samples[x] = DivideBy40000(row[x]) + level;
+        for (int x = 0; x < 8; ++x) samples[x] = QuotientPlusLevel(row[x], level);
         for (int y = 0; y < 8; ++y) {
             for (int x = 0; x < 8; ++x) out[y * stride + x] = samples[x];
         }
@@ -348,24 +400,19 @@ void InverseDctPortable(const IdctTables* tables, const int32_t* coef, uint64_t 
     if ((mask & ~kFirstColumn) == 0 && tables->columns_repeat) {
         // Eight equal columns: one column of sums over the coefficients (0, v).
         uint32_t column[8] = {};
-        for (uint64_t m = mask; m != 0; m &= m - 1) {
-            const int i = __builtin_ctzll(m);
+        ForEachBit(mask, [&](int i) {
             const uint32_t c = static_cast<uint32_t>(coef[i]);
             for (int y = 0; y < 8; ++y) {
                 column[y] += c * static_cast<uint32_t>(tables->column_weights[i / 8][y]);
             }
-        }
+        });
         for (int y = 0; y < 8; ++y) {
-            const int32_t value = DivideBy40000(column[y]) + level;
+            const int32_t value = QuotientPlusLevel(column[y], level);
             for (int x = 0; x < 8; ++x) out[y * stride + x] = value;
         }
         return;
     }
-    uint32_t sums[64];
-    SumThroughSlots(tables, coef, mask, sums);
-    for (int y = 0; y < 8; ++y) {
-        for (int x = 0; x < 8; ++x) out[y * stride + x] = DivideBy40000(sums[8 * y + x]) + level;
-    }
+    InverseDctThroughSlots(tables, coef, mask, level, out, stride);
 }
 #if VARNEL_HAS_X86_KERNELS
 // Compiled for SSE2 whatever the baseline (the 32-bit builds have none), and run only where
