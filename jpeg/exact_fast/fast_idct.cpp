@@ -214,31 +214,46 @@ constexpr uint64_t GroupMask(int gu, int gv) {
 
 // Adds the clean coefficients of one pair of groups into their slots: rows are the slots
 // along y, columns those along x.
+// Sums the coefficients of one pair of groups into their block of slots (rows are the slots
+// along y, columns those along x) and stores the block, zero when none of its coefficients is
+// there: the sixteen blocks tile the slots, so together they write every slot once. The sums
+// are held in locals, which the compiler keeps in registers (a slot in memory costs a load and
+// a store for every coefficient); the blocks of sixteen slots are summed in two halves of
+// eight rows' worth, as sixteen sums do not fit the registers of a 32-bit ARM.
 template <int kGu, int kGv>
-inline void AddSlotGroup(const IdctTables* tables, const int32_t* coef, uint64_t clean,
-                         uint32_t (&slots)[8][8]) {
+inline void StoreSlotGroup(const IdctTables* tables, const int32_t* coef, uint64_t mask,
+                           uint32_t (&slots)[8][8]) {
     constexpr int kNx = kGroupCount[kGu];
     constexpr int kNy = kGroupCount[kGv];
     constexpr int kSx = kGroupStart[kGu];
     constexpr int kSy = kGroupStart[kGv];
-    ForEachBit(clean & GroupMask(kGu, kGv), [&](int i) {
-        const uint32_t c = static_cast<uint32_t>(coef[i]);
-        const int32_t* weights = tables->slot_weights[i];
-        for (int y = 0; y < kNy; ++y) {
-            for (int x = 0; x < kNx; ++x) {
-                slots[kSy + y][kSx + x] += c * static_cast<uint32_t>(weights[kNx * y + x]);
+    constexpr int kRowsPerPass = kNx * kNy > 8 ? kNy / 2 : kNy;
+    const uint64_t members = mask & GroupMask(kGu, kGv);
+    for (int first_row = 0; first_row < kNy; first_row += kRowsPerPass) {
+        uint32_t sums[kRowsPerPass * kNx] = {};
+        ForEachBit(members, [&](int i) {
+            const uint32_t c = static_cast<uint32_t>(coef[i]);
+            const int32_t* weights = tables->slot_weights[i] + kNx * first_row;
+#pragma GCC unroll 8
+            for (int k = 0; k < kRowsPerPass * kNx; ++k) {
+                sums[k] += c * static_cast<uint32_t>(weights[k]);
             }
+        });
+#pragma GCC unroll 4
+        for (int y = 0; y < kRowsPerPass; ++y) {
+#pragma GCC unroll 4
+            for (int x = 0; x < kNx; ++x) slots[kSy + first_row + y][kSx + x] = sums[kNx * y + x];
         }
-    });
+    }
 }
 
 template <int kGu>
-inline void AddSlotGroupsOf(const IdctTables* tables, const int32_t* coef, uint64_t clean,
-                            uint32_t (&slots)[8][8]) {
-    AddSlotGroup<kGu, 0>(tables, coef, clean, slots);
-    AddSlotGroup<kGu, 1>(tables, coef, clean, slots);
-    AddSlotGroup<kGu, 2>(tables, coef, clean, slots);
-    AddSlotGroup<kGu, 3>(tables, coef, clean, slots);
+inline void StoreSlotGroupsOf(const IdctTables* tables, const int32_t* coef, uint64_t mask,
+                              uint32_t (&slots)[8][8]) {
+    StoreSlotGroup<kGu, 0>(tables, coef, mask, slots);
+    StoreSlotGroup<kGu, 1>(tables, coef, mask, slots);
+    StoreSlotGroup<kGu, 2>(tables, coef, mask, slots);
+    StoreSlotGroup<kGu, 3>(tables, coef, mask, slots);
 }
 
 // The eight positions of one axis from its eight slots (see kSlotStart), in place.
@@ -309,11 +324,11 @@ inline void ExpandColumnsToSamples(const uint32_t (&slots)[8][8], const uint32_t
 // added to all 64 sums first.
 inline void InverseDctThroughSlots(const IdctTables* tables, const int32_t* coef, uint64_t mask,
                                    int32_t level, int32_t* out, ptrdiff_t stride) {
-    uint32_t slots[8][8] = {};
-    AddSlotGroupsOf<0>(tables, coef, mask, slots);
-    AddSlotGroupsOf<1>(tables, coef, mask, slots);
-    AddSlotGroupsOf<2>(tables, coef, mask, slots);
-    AddSlotGroupsOf<3>(tables, coef, mask, slots);
+    uint32_t slots[8][8];
+    StoreSlotGroupsOf<0>(tables, coef, mask, slots);
+    StoreSlotGroupsOf<1>(tables, coef, mask, slots);
+    StoreSlotGroupsOf<2>(tables, coef, mask, slots);
+    StoreSlotGroupsOf<3>(tables, coef, mask, slots);
     // The rows of slots along y that no coefficient reached stay zero, as their butterflies
     // would leave them: v 0, v 4, v 2 and 6, the odd v.
     constexpr uint64_t kRowsOfV[4] = {0xFFull, 0xFFull << 32, 0x00FF000000FF0000ull,
