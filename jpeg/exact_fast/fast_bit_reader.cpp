@@ -1,6 +1,6 @@
 // The exact fast kernels' bit reader (fast_bit_reader.h): the bits, marker codes and
-// end-of-data results of JpegReader's ReadBits, taken from a 64-bit buffer refilled up to eight
-// bytes at a time.
+// end-of-data results of JpegReader's ReadBits, taken from a buffer of the processor's word size
+// refilled several bytes at a time.
 #include "fast_bit_reader.h"
 
 namespace varnel {
@@ -18,7 +18,7 @@ void StartFastBits(FastBitReader* bits, const JpegReader* reader) {
 }
 
 void RefillSlow(FastBitReader* bits) {
-    while (bits->count <= 56 && bits->barrier == 0) {
+    while (bits->count <= kBufferBits - 8 && bits->barrier == 0) {
         const uint8_t* p = bits->src;
         if (p >= bits->end) {
             // No byte to step onto: the reference stays on the last data byte.
@@ -42,7 +42,7 @@ void RefillSlow(FastBitReader* bits) {
         } else {
             bits->src = p + 1;
         }
-        bits->bits |= static_cast<uint64_t>(p[0]) << (56 - bits->count);
+        bits->bits |= static_cast<BitBuffer>(p[0]) << (kBufferBits - 8 - bits->count);
         bits->count += 8;
         ++bits->loaded;
     }
