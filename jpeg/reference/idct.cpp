@@ -1,6 +1,7 @@
 // Dequantisation and the inverse DCT (ITU-T T.81 A.3.3) as a direct 64 x 64 product with an
 // integer table of cosine products scaled by 10000. Doubles serve only to build the tables.
 #include <cmath>
+#include <cstring>
 
 #include "jpeg_decoder.h"
 
@@ -20,17 +21,39 @@ double ScaleFactor(int n) {
     return n == 0 ? inv_sqrt2 : 1.0;
 }
 
+// The cosine table and the matrix built from it, kept for the process. Every decoder's
+// construction builds the same ones; on a processor without a floating-point unit (the
+// devices') computing them costs about 0.8 million instructions of software arithmetic, so
+// the first construction computes them and the others copy them. A matrix that a caller has
+// changed since (as tests do) is still rewritten, as every construction's is.
+struct KeptTables {
+    double cos_table[8][8];
+    int32_t matrix[4096];
+    bool cos_built;
+    bool matrix_built;
+};
+KeptTables g_kept;
+
 }  // namespace
 
 void BuildCosTable(JpegDecoder* decoder) {
-    for (int u = 0; u < 8; ++u) {
-        for (int x = 0; x < 8; ++x) {
-            decoder->cos_table[u][x] = std::cos(static_cast<double>((2 * x + 1) * u) * kPiOver16);
+    if (!g_kept.cos_built) {
+        for (int u = 0; u < 8; ++u) {
+            for (int x = 0; x < 8; ++x) {
+                g_kept.cos_table[u][x] = std::cos(static_cast<double>((2 * x + 1) * u) * kPiOver16);
+            }
         }
+        g_kept.cos_built = true;
     }
+    std::memcpy(decoder->cos_table, g_kept.cos_table, sizeof(decoder->cos_table));
 }
 
 void BuildIdctMatrix(const JpegDecoder* decoder) {
+    if (g_kept.matrix_built &&
+        std::memcmp(g_kept.cos_table, decoder->cos_table, sizeof(g_kept.cos_table)) == 0) {
+        std::memcpy(idct_matrix, g_kept.matrix, sizeof(g_kept.matrix));
+        return;
+    }
     int index = 0;
     for (int y = 0; y < 8; ++y) {
         for (int x = 0; x < 8; ++x) {
@@ -44,6 +67,12 @@ void BuildIdctMatrix(const JpegDecoder* decoder) {
                 }
             }
         }
+    }
+    // Kept only when it was built from the table every construction builds.
+    if (g_kept.cos_built &&
+        std::memcmp(g_kept.cos_table, decoder->cos_table, sizeof(g_kept.cos_table)) == 0) {
+        std::memcpy(g_kept.matrix, idct_matrix, sizeof(g_kept.matrix));
+        g_kept.matrix_built = true;
     }
 }
 
