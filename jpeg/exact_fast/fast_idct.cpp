@@ -214,6 +214,19 @@ constexpr uint64_t GroupMask(int gu, int gv) {
 
 // Adds the clean coefficients of one pair of groups into their slots: rows are the slots
 // along y, columns those along x.
+// sum + c x weight modulo 2^32. GCC for ARM before v6 keeps a multiply-accumulate's result
+// apart from all of its operands, the sum included (those processors only need it apart from
+// the first factor), and so follows every one with a move back into the sum's register: here
+// it is the one instruction, with the sum in place and apart from the factors.
+inline uint32_t MultiplyAdd(uint32_t sum, uint32_t c, int32_t weight) {
+#if defined(__arm__) && !defined(__thumb__)
+    asm("mla %0, %1, %2, %0" : "+&r"(sum) : "r"(c), "r"(weight));
+    return sum;
+#else
+    return sum + c * static_cast<uint32_t>(weight);
+#endif
+}
+
 // Sums the coefficients of one pair of groups into their block of slots (rows are the slots
 // along y, columns those along x) and stores the block, zero when none of its coefficients is
 // there: the sixteen blocks tile the slots, so together they write every slot once. The sums
@@ -233,10 +246,16 @@ inline void StoreSlotGroup(const IdctTables* tables, const int32_t* coef, uint64
         uint32_t sums[kRowsPerPass * kNx] = {};
         ForEachBit(members, [&](int i) {
             const uint32_t c = static_cast<uint32_t>(coef[i]);
+            // On 32-bit ARM through an empty asm, so that the weights are loaded at small
+            // offsets from one register: GCC otherwise keeps a register (or a stack slot) for
+            // every offset into the tables.
             const int32_t* weights = tables->slot_weights[i] + kNx * first_row;
+#if defined(__arm__)
+            asm("" : "+r"(weights));
+#endif
 #pragma GCC unroll 8
             for (int k = 0; k < kRowsPerPass * kNx; ++k) {
-                sums[k] += c * static_cast<uint32_t>(weights[k]);
+                sums[k] = MultiplyAdd(sums[k], c, weights[k]);
             }
         });
 #pragma GCC unroll 4
@@ -400,10 +419,9 @@ void InverseDctPortable(const IdctTables* tables, const int32_t* coef, uint64_t 
     if ((mask & ~kFirstRow) == 0 && tables->rows_repeat) {
         // Eight equal rows: one row of sums over the coefficients (u, 0).
         uint32_t row[8] = {};
-        ForEachBit(mask, [&](int u) {
+        ForEachBit32(static_cast<uint32_t>(mask), [&](int u) {
             const uint32_t c = static_cast<uint32_t>(coef[u]);
-            for (int x = 0; x < 8; ++x)
-                row[x] += c * static_cast<uint32_t>(tables->row_weights[u][x]);
+            for (int x = 0; x < 8; ++x) row[x] = MultiplyAdd(row[x], c, tables->row_weights[u][x]);
         });
         int32_t samples[8];
         for (int x = 0; x < 8; ++x) samples[x] = QuotientPlusLevel(row[x], level);
@@ -418,7 +436,7 @@ void InverseDctPortable(const IdctTables* tables, const int32_t* coef, uint64_t 
         ForEachBit(mask, [&](int i) {
             const uint32_t c = static_cast<uint32_t>(coef[i]);
             for (int y = 0; y < 8; ++y) {
-                column[y] += c * static_cast<uint32_t>(tables->column_weights[i / 8][y]);
+                column[y] = MultiplyAdd(column[y], c, tables->column_weights[i / 8][y]);
             }
         });
         for (int y = 0; y < 8; ++y) {

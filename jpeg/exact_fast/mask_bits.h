@@ -27,16 +27,20 @@ inline int LowestBit32(uint32_t value) {
 #endif
 }
 
+// Calls visit(i) for every set bit i of a 32-bit mask, from the lowest.
+template <typename Visit>
+inline void ForEachBit32(uint32_t mask, Visit&& visit) {
+    for (; mask != 0; mask &= mask - 1) visit(LowestBit32(mask));
+}
+
 // Calls visit(i) for every set bit i of mask, from the lowest.
 template <typename Visit>
 inline void ForEachBit(uint64_t mask, Visit&& visit) {
 #if UINTPTR_MAX > 0xFFFFFFFFu
     for (; mask != 0; mask &= mask - 1) visit(__builtin_ctzll(mask));
 #else
-    for (auto low = static_cast<uint32_t>(mask); low != 0; low &= low - 1) visit(LowestBit32(low));
-    for (auto high = static_cast<uint32_t>(mask >> 32); high != 0; high &= high - 1) {
-        visit(32 + LowestBit32(high));
-    }
+    ForEachBit32(static_cast<uint32_t>(mask), visit);
+    ForEachBit32(static_cast<uint32_t>(mask >> 32), [&](int i) { visit(32 + i); });
 #endif
 }
 
