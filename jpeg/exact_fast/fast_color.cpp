@@ -39,8 +39,8 @@ constexpr int32_t kTableSize = 1024;
 struct TermTables {
     int32_t red[kTableSize];       // Term<14020>(Cr - 128)
     int32_t blue[kTableSize];      // Term<17718>(Cb - 128)
-    int32_t green_cb[kTableSize];  // Term<3441>(Cb - 128)
-    int32_t green_cr[kTableSize];  // Term<7139>(Cr - 128)
+    int32_t green_cb[kTableSize];  // -Term<3441>(Cb - 128)
+    int32_t green_cr[kTableSize];  // -Term<7139>(Cr - 128)
 };
 
 constexpr TermTables MakeTermTables() {
@@ -49,8 +49,8 @@ constexpr TermTables MakeTermTables() {
         const int32_t d = kTableLow + i - 128;
         tables.red[i] = Term<14020>(d);
         tables.blue[i] = Term<17718>(d);
-        tables.green_cb[i] = Term<3441>(d);
-        tables.green_cr[i] = Term<7139>(d);
+        tables.green_cb[i] = -Term<3441>(d);
+        tables.green_cr[i] = -Term<7139>(d);
     }
     return tables;
 }
@@ -59,13 +59,13 @@ constexpr TermTables kTerms = MakeTermTables();
 
 // The formula's four terms of one chroma sample. Truncation toward zero is odd, so the green
 // terms, whose factors are 128 - Cb and 128 - Cr, are the negated terms of Cb - 128 and
-// Cr - 128.
+// Cr - 128 (the tables hold them negated).
 inline void Terms(int32_t cb, int32_t cr, int32_t* red, int32_t* green, int32_t* blue) {
     const uint32_t b_index = static_cast<uint32_t>(cb) - static_cast<uint32_t>(kTableLow);
     const uint32_t r_index = static_cast<uint32_t>(cr) - static_cast<uint32_t>(kTableLow);
     if ((b_index | r_index) < static_cast<uint32_t>(kTableSize)) {
         *red = kTerms.red[r_index];
-        *green = -(kTerms.green_cb[b_index] + kTerms.green_cr[r_index]);
+        *green = kTerms.green_cb[b_index] + kTerms.green_cr[r_index];
         *blue = kTerms.blue[b_index];
         return;
     }
@@ -103,7 +103,22 @@ inline void PutPixel(int32_t y, int32_t red, int32_t green, int32_t blue, uint8_
 
 void ChromaTermsPortable(const int32_t* cb, const int32_t* cr, int32_t n, int32_t* red,
                          int32_t* green, int32_t* blue) {
-    for (int32_t i = 0; i < n; ++i) Terms(cb[i], cr[i], red + i, green + i, blue + i);
+    // The tables' addresses in locals, as in ColorRowFullPortable.
+    const int32_t* const red_terms = kTerms.red;
+    const int32_t* const blue_terms = kTerms.blue;
+    const int32_t* const green_cb_terms = kTerms.green_cb;
+    const int32_t* const green_cr_terms = kTerms.green_cr;
+    for (int32_t i = 0; i < n; ++i) {
+        const uint32_t b_index = static_cast<uint32_t>(cb[i]) - static_cast<uint32_t>(kTableLow);
+        const uint32_t r_index = static_cast<uint32_t>(cr[i]) - static_cast<uint32_t>(kTableLow);
+        if ((b_index | r_index) < static_cast<uint32_t>(kTableSize)) {
+            red[i] = red_terms[r_index];
+            green[i] = green_cb_terms[b_index] + green_cr_terms[r_index];
+            blue[i] = blue_terms[b_index];
+        } else {
+            Terms(cb[i], cr[i], red + i, green + i, blue + i);
+        }
+    }
 }
 
 void ColorRowPortable(const int32_t* luma, const int32_t* red, const int32_t* green,
@@ -198,9 +213,23 @@ void GreyRowPortable(const int32_t* luma, int32_t width, uint8_t* bgr) {
 
 void ColorRowFullPortable(const int32_t* luma, const int32_t* cb, const int32_t* cr, int32_t width,
                           uint8_t* bgr) {
+    // The tables' addresses in locals, one register each for the whole row: through kTerms the
+    // compiler adds each table's offset to the index of every lookup.
+    const int32_t* const red_terms = kTerms.red;
+    const int32_t* const blue_terms = kTerms.blue;
+    const int32_t* const green_cb_terms = kTerms.green_cb;
+    const int32_t* const green_cr_terms = kTerms.green_cr;
     for (int32_t x = 0; x < width; ++x) {
+        const uint32_t b_index = static_cast<uint32_t>(cb[x]) - static_cast<uint32_t>(kTableLow);
+        const uint32_t r_index = static_cast<uint32_t>(cr[x]) - static_cast<uint32_t>(kTableLow);
         int32_t red, green, blue;
-        Terms(cb[x], cr[x], &red, &green, &blue);
+        if ((b_index | r_index) < static_cast<uint32_t>(kTableSize)) {
+            red = red_terms[r_index];
+            green = green_cb_terms[b_index] + green_cr_terms[r_index];
+            blue = blue_terms[b_index];
+        } else {
+            Terms(cb[x], cr[x], &red, &green, &blue);
+        }
         PutPixel(luma[x], red, green, blue, bgr);
         bgr += 3;
     }
