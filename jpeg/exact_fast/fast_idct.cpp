@@ -297,6 +297,60 @@ inline void ExpandSlots(uint32_t* v, ptrdiff_t step) {
     v[4 * step] = e3 - o3;
 }
 
+#if defined(__arm__)
+#define VARNEL_UNROLL_ON_ARM _Pragma("GCC unroll 4")
+#else
+#define VARNEL_UNROLL_ON_ARM
+#endif
+
+// ExpandSlots along a row of eight slots, in place. On 32-bit ARM (ARM state) in assembly:
+// the eight slots come in with one LDM and go out with one STM (the positions in registers r0
+// to r7 in order), where compilers make sixteen loads and stores of them.
+inline void ExpandRowOfSlots(uint32_t* v) {
+#if defined(__arm__) && !defined(__thumb__)
+    asm volatile(
+        "ldm %[v], {r0-r7}\n\t"
+        "add ip, r0, r1\n\t"  // t0 = u 0 + u 4 (positions 0 and 3)
+        "sub lr, r0, r1\n\t"  // t1 (positions 1 and 2)
+        "add r0, ip, r2\n\t"  // e0
+        "sub r1, ip, r2\n\t"  // e3
+        "add ip, lr, r3\n\t"  // e1
+        "sub lr, lr, r3\n\t"  // e2; the odd ones o0 to o3 are in r4 to r7
+        "add r2, lr, r6\n\t"  // position 2: e2 + o2
+        "sub lr, lr, r6\n\t"  // position 5: e2 - o2
+        "sub r6, ip, r5\n\t"  // position 6: e1 - o1
+        "add ip, ip, r5\n\t"  // position 1: e1 + o1
+        "mov r5, lr\n\t"
+        "add r3, r1, r7\n\t"  // position 3: e3 + o3
+        "sub lr, r1, r7\n\t"  // position 4: e3 - o3
+        "sub r7, r0, r4\n\t"  // position 7: e0 - o0
+        "add r0, r0, r4\n\t"  // position 0: e0 + o0
+        "mov r4, lr\n\t"
+        "mov r1, ip\n\t"
+        "stm %[v], {r0-r7}"
+        :
+        : [v] "r"(v)
+        : "r0", "r1", "r2", "r3", "r4", "r5", "r6", "r7", "ip", "lr", "memory");
+#else
+    ExpandSlots(v, 1);
+#endif
+}
+
+#if defined(__arm__) && !defined(__thumb__)
+// One sample of a column in ExpandColumnsToSamples' assembly: the odd slot at odd_offset
+// (bytes) added to or taken from the even sum in register `even`, its quotient plus the level
+// stored, and the pointer stepped to the next row.
+// clang-format off
+#define VARNEL_COLUMN_SAMPLE(op, even, odd_offset) \
+    "ldr r0, [%[c], #" #odd_offset "]\n\t"      \
+    #op " r1, " #even ", r0\n\t"                 \
+    "smull r6, r7, r1, %[m]\n\t"                 \
+    "add r7, %[l], r7, asr #14\n\t"              \
+    "add r7, r7, r1, lsr #31\n\t"                \
+    "str r7, [%[o]], %[s]\n\t"
+// clang-format on
+#endif
+
 // The samples of the block from the row-expanded slots, column by column: the butterfly along
 // y, then, for each row, the difference shared by its samples (`by_row`, when there is one),
 // the quotient and the level, stored straight into the block. Written out sample by sample:
@@ -304,6 +358,46 @@ inline void ExpandSlots(uint32_t* v, ptrdiff_t step) {
 template <bool kByRow>
 inline void ExpandColumnsToSamples(const uint32_t (&slots)[8][8], const uint32_t* by_row,
                                    int32_t level, int32_t* out, ptrdiff_t stride) {
+#if defined(__arm__) && !defined(__thumb__)
+    if (!kByRow) {
+        // In assembly on 32-bit ARM (ARM state): the four even sums in registers, each odd slot
+        // loaded again for the lower half of the column, so that the whole column fits the
+        // registers (compilers spill here); 58 instructions a column instead of about 69.
+        // Each quotient is QuotientPlusLevel's: SMULL by 1759218605, then the level plus the
+        // high word shifted right by 14, plus the sum's sign bit.
+        const uint32_t magic = 1759218605u;
+        const auto stride_bytes = static_cast<int32_t>(stride * 4);
+        for (int x = 0; x < 8; ++x) {
+            const uint32_t* column = &slots[0][x];
+            int32_t* sample = out + x;
+            // clang-format off
+            asm volatile(
+                "ldr r0, [%[c]]\n\t"
+                "ldr r1, [%[c], #32]\n\t"
+                "add r2, r0, r1\n\t"  // t0
+                "sub r3, r0, r1\n\t"  // t1
+                "ldr r0, [%[c], #64]\n\t"
+                "ldr r1, [%[c], #96]\n\t"
+                "add r4, r2, r0\n\t"  // e0
+                "sub r2, r2, r0\n\t"  // e3
+                "add r5, r3, r1\n\t"  // e1
+                "sub r3, r3, r1\n\t"  // e2
+                VARNEL_COLUMN_SAMPLE(add, r4, 128)
+                VARNEL_COLUMN_SAMPLE(add, r5, 160)
+                VARNEL_COLUMN_SAMPLE(add, r3, 192)
+                VARNEL_COLUMN_SAMPLE(add, r2, 224)
+                VARNEL_COLUMN_SAMPLE(sub, r2, 224)
+                VARNEL_COLUMN_SAMPLE(sub, r3, 192)
+                VARNEL_COLUMN_SAMPLE(sub, r5, 160)
+                VARNEL_COLUMN_SAMPLE(sub, r4, 128)
+                // clang-format on
+                : [o] "+r"(sample)
+                : [c] "r"(column), [m] "r"(magic), [l] "r"(level), [s] "r"(stride_bytes)
+                : "r0", "r1", "r2", "r3", "r4", "r5", "r6", "r7", "memory");
+        }
+        return;
+    }
+#endif
     for (int x = 0; x < 8; ++x) {
         const uint32_t t0 = slots[0][x] + slots[1][x];
         const uint32_t t1 = slots[0][x] - slots[1][x];
@@ -352,10 +446,14 @@ inline void InverseDctThroughSlots(const IdctTables* tables, const int32_t* coef
     // would leave them: v 0, v 4, v 2 and 6, the odd v.
     constexpr uint64_t kRowsOfV[4] = {0xFFull, 0xFFull << 32, 0x00FF000000FF0000ull,
                                       0xFF00FF00FF00FF00ull};
+    // Unrolled on ARM, where the loop's own steps and spills cost as much as the rows' LDM and
+    // STM save; on x86 the plain loop is faster.
+    VARNEL_UNROLL_ON_ARM
     for (int g = 0; g < 4; ++g) {
         if ((mask & kRowsOfV[g]) == 0) continue;
+        VARNEL_UNROLL_ON_ARM
         for (int y = kGroupStart[g]; y < kGroupStart[g] + kGroupCount[g]; ++y) {
-            ExpandSlots(slots[y], 1);
+            ExpandRowOfSlots(slots[y]);
         }
     }
     // A difference shared by every row goes into the slots of v 0, which the butterflies
