@@ -165,8 +165,8 @@ inline constexpr int32_t kRefilledBits = kBufferBits == 64 ? 32 : kBufferBits - 
 // 64-bit buffer eight bytes at once where none of them is 0xFF, with a 32-bit one byte by byte
 // up to the first 0xFF (a 32-bit processor has no cheaper way to find one among four, and one
 // without unaligned loads no cheaper way to load them).
-inline void RefillHeld(FastBitReader* reader, HeldBits* held) {
-    if (held->count >= kRefilledBits) return;
+inline void RefillHeld(FastBitReader* reader, HeldBits* held, int32_t below = kRefilledBits) {
+    if (held->count >= below) return;
     if constexpr (kBufferBits == 64) {
         if (reader->barrier == 0 && reader->end - reader->src >= 8) {
             uint64_t word;
@@ -218,6 +218,18 @@ inline void RefillHeld(FastBitReader* reader, HeldBits* held) {
 // too few for both.
 inline void RefillForMagnitude(FastBitReader* reader, HeldBits* held) {
     if constexpr (kBufferBits < 64) RefillHeld(reader, held);
+}
+
+// The bits below which the AC loop refills before each lookup. A 64-bit buffer is kept above
+// a code and its magnitude bits. A 32-bit one is refilled only when a lookup could fall short
+// (below kLookaheadBits), so that each refill takes two or three bytes and not one: a lookup
+// whose code and magnitude bits are not all held goes to the search, which refills first.
+inline constexpr int32_t kLoopRefillBelow = kBufferBits == 64 ? kRefilledBits : kLookaheadBits;
+
+// Before the search of a code that the lookup did not decode, for a 32-bit buffer refilled
+// below kLoopRefillBelow only.
+inline void RefillForSearch(FastBitReader* reader, HeldBits* held) {
+    if constexpr (kLoopRefillBelow < kRefilledBits) RefillHeld(reader, held);
 }
 
 // The mask bit of a natural index: one shift on a 64-bit processor, a lookup on a 32-bit one,
@@ -306,7 +318,7 @@ void FastDecodeBlock(FastBitReader* reader, const FastHuffman* dc, const FastHuf
         kept_from = 64;
         int32_t k = 1;
         while (k < 64) {
-            RefillHeld(reader, &held);
+            RefillHeld(reader, &held, kLoopRefillBelow);
             const FastHuffman::Combined e =
                 ac->combined[held.bits >> (kBufferBits - kLookaheadBits)];
             if (e.total <= held.count) {
@@ -324,6 +336,7 @@ void FastDecodeBlock(FastBitReader* reader, const FastHuffman* dc, const FastHuf
                 k = at + 1;
                 continue;
             }
+            RefillForSearch(reader, &held);
             const int32_t rs = SymbolHeld(reader, ac, &held);
             if (rs == 0) break;  // end of block: the rest is zero
             if (rs < 0) {
