@@ -338,62 +338,97 @@ inline void ExpandRowOfSlots(uint32_t* v) {
 
 #if defined(__arm__) && !defined(__thumb__)
 // One sample of a column in ExpandColumnsToSamples' assembly: the odd slot at odd_offset
-// (bytes) added to or taken from the even sum in register `even`, its quotient plus the level
-// stored, and the pointer stepped to the next row.
+// (bytes) added to or taken from the even sum in register `even`, `correct` (nothing, or the
+// addition of the next correction), its quotient plus the level stored, and the pointer
+// stepped to the next row. The quotient's low word goes to r0, free once the odd slot is used.
 // clang-format off
-#define VARNEL_COLUMN_SAMPLE(op, even, odd_offset) \
-    "ldr r0, [%[c], #" #odd_offset "]\n\t"      \
-    #op " r1, " #even ", r0\n\t"                 \
-    "smull r6, r7, r1, %[m]\n\t"                 \
-    "add r7, %[l], r7, asr #14\n\t"              \
-    "add r7, r7, r1, lsr #31\n\t"                \
-    "str r7, [%[o]], %[s]\n\t"
+#define VARNEL_COLUMN_SAMPLE(op, even, odd_offset, correct) \
+    "ldr r0, [%[c], #" #odd_offset "]\n\t"               \
+    #op " r1, " #even ", r0\n\t"                          \
+    correct                                                \
+    "smull r0, r6, r1, %[m]\n\t"                          \
+    "add r6, %[l], r6, asr #14\n\t"                       \
+    "add r6, r6, r1, lsr #31\n\t"                         \
+    "str r6, [%[o]], %[s]\n\t"
+#define VARNEL_COLUMN_CORRECTION "ldr r0, [%[d]], #4\n\tadd r1, r1, r0\n\t"
+#define VARNEL_ROW_CORRECTION(y) "ldr r0, [%[d], #" #y "]\n\tadd r1, r1, r0\n\t"
+#define VARNEL_COLUMN_EVENS                   \
+    "ldr r0, [%[c]]\n\t"                     \
+    "ldr r1, [%[c], #32]\n\t"                \
+    "add r2, r0, r1\n\t" /* t0 */            \
+    "sub r3, r0, r1\n\t" /* t1 */            \
+    "ldr r0, [%[c], #64]\n\t"                \
+    "ldr r1, [%[c], #96]\n\t"                \
+    "add r4, r2, r0\n\t" /* e0 */            \
+    "sub r2, r2, r0\n\t" /* e3 */            \
+    "add r5, r3, r1\n\t" /* e1 */            \
+    "sub r3, r3, r1\n\t" /* e2 */
+#define VARNEL_COLUMN_SAMPLES(correct)                  \
+    VARNEL_COLUMN_SAMPLE(add, r4, 128, correct)         \
+    VARNEL_COLUMN_SAMPLE(add, r5, 160, correct)         \
+    VARNEL_COLUMN_SAMPLE(add, r3, 192, correct)         \
+    VARNEL_COLUMN_SAMPLE(add, r2, 224, correct)         \
+    VARNEL_COLUMN_SAMPLE(sub, r2, 224, correct)         \
+    VARNEL_COLUMN_SAMPLE(sub, r3, 192, correct)         \
+    VARNEL_COLUMN_SAMPLE(sub, r5, 160, correct)         \
+    VARNEL_COLUMN_SAMPLE(sub, r4, 128, correct)
+#define VARNEL_COLUMN_SAMPLES_BY_ROW                              \
+    VARNEL_COLUMN_SAMPLE(add, r4, 128, VARNEL_ROW_CORRECTION(0))  \
+    VARNEL_COLUMN_SAMPLE(add, r5, 160, VARNEL_ROW_CORRECTION(4))  \
+    VARNEL_COLUMN_SAMPLE(add, r3, 192, VARNEL_ROW_CORRECTION(8))  \
+    VARNEL_COLUMN_SAMPLE(add, r2, 224, VARNEL_ROW_CORRECTION(12)) \
+    VARNEL_COLUMN_SAMPLE(sub, r2, 224, VARNEL_ROW_CORRECTION(16)) \
+    VARNEL_COLUMN_SAMPLE(sub, r3, 192, VARNEL_ROW_CORRECTION(20)) \
+    VARNEL_COLUMN_SAMPLE(sub, r5, 160, VARNEL_ROW_CORRECTION(24)) \
+    VARNEL_COLUMN_SAMPLE(sub, r4, 128, VARNEL_ROW_CORRECTION(28))
 // clang-format on
 #endif
 
+// What ExpandColumnsToSamples adds to the sums before their quotients: nothing, a difference
+// per row (by_row[y]), or a difference per sample (corrections[x][y], a column after another).
+enum class ColumnCorrection { kNone, kByRow, kBySample };
+
 // The samples of the block from the row-expanded slots, column by column: the butterfly along
-// y, then, for each row, the difference shared by its samples (`by_row`, when there is one),
-// the quotient and the level, stored straight into the block. Written out sample by sample:
-// a loop over an array of the eight sums costs a load and the loop's own steps per sample.
-template <bool kByRow>
+// y, then the differences of kCorrection, the quotient and the level, stored straight into the
+// block. Written out sample by sample: a loop over an array of the eight sums costs a load and
+// the loop's own steps per sample.
+template <ColumnCorrection kCorrection>
 inline void ExpandColumnsToSamples(const uint32_t (&slots)[8][8], const uint32_t* by_row,
-                                   int32_t level, int32_t* out, ptrdiff_t stride) {
+                                   const uint32_t (*corrections)[8], int32_t level, int32_t* out,
+                                   ptrdiff_t stride) {
 #if defined(__arm__) && !defined(__thumb__)
-    if (!kByRow) {
+    {
         // In assembly on 32-bit ARM (ARM state): the four even sums in registers, each odd slot
         // loaded again for the lower half of the column, so that the whole column fits the
-        // registers (compilers spill here); 58 instructions a column instead of about 69.
-        // Each quotient is QuotientPlusLevel's: SMULL by 1759218605, then the level plus the
-        // high word shifted right by 14, plus the sum's sign bit.
+        // registers (compilers spill here); 58 instructions a column instead of about 69, and
+        // two more a sample with differences. Each quotient is QuotientPlusLevel's: SMULL by
+        // 1759218605, then the level plus the high word shifted right by 14, plus the sum's
+        // sign bit.
         const uint32_t magic = 1759218605u;
         const auto stride_bytes = static_cast<int32_t>(stride * 4);
         for (int x = 0; x < 8; ++x) {
             const uint32_t* column = &slots[0][x];
             int32_t* sample = out + x;
-            // clang-format off
-            asm volatile(
-                "ldr r0, [%[c]]\n\t"
-                "ldr r1, [%[c], #32]\n\t"
-                "add r2, r0, r1\n\t"  // t0
-                "sub r3, r0, r1\n\t"  // t1
-                "ldr r0, [%[c], #64]\n\t"
-                "ldr r1, [%[c], #96]\n\t"
-                "add r4, r2, r0\n\t"  // e0
-                "sub r2, r2, r0\n\t"  // e3
-                "add r5, r3, r1\n\t"  // e1
-                "sub r3, r3, r1\n\t"  // e2
-                VARNEL_COLUMN_SAMPLE(add, r4, 128)
-                VARNEL_COLUMN_SAMPLE(add, r5, 160)
-                VARNEL_COLUMN_SAMPLE(add, r3, 192)
-                VARNEL_COLUMN_SAMPLE(add, r2, 224)
-                VARNEL_COLUMN_SAMPLE(sub, r2, 224)
-                VARNEL_COLUMN_SAMPLE(sub, r3, 192)
-                VARNEL_COLUMN_SAMPLE(sub, r5, 160)
-                VARNEL_COLUMN_SAMPLE(sub, r4, 128)
-                // clang-format on
-                : [o] "+r"(sample)
-                : [c] "r"(column), [m] "r"(magic), [l] "r"(level), [s] "r"(stride_bytes)
-                : "r0", "r1", "r2", "r3", "r4", "r5", "r6", "r7", "memory");
+            if (kCorrection == ColumnCorrection::kNone) {
+                asm volatile(
+                    VARNEL_COLUMN_EVENS VARNEL_COLUMN_SAMPLES("")
+                    : [o] "+r"(sample)
+                    : [c] "r"(column), [m] "r"(magic), [l] "r"(level), [s] "r"(stride_bytes)
+                    : "r0", "r1", "r2", "r3", "r4", "r5", "r6", "memory");
+            } else if (kCorrection == ColumnCorrection::kByRow) {
+                asm volatile(VARNEL_COLUMN_EVENS VARNEL_COLUMN_SAMPLES_BY_ROW
+                             : [o] "+r"(sample)
+                             : [c] "r"(column), [m] "r"(magic), [l] "r"(level),
+                               [s] "r"(stride_bytes), [d] "r"(by_row)
+                             : "r0", "r1", "r2", "r3", "r4", "r5", "r6", "memory");
+            } else {
+                const uint32_t* difference = corrections[x];
+                asm volatile(
+                    VARNEL_COLUMN_EVENS VARNEL_COLUMN_SAMPLES(VARNEL_COLUMN_CORRECTION)
+                    : [o] "+r"(sample), [d] "+r"(difference)
+                    : [c] "r"(column), [m] "r"(magic), [l] "r"(level), [s] "r"(stride_bytes)
+                    : "r0", "r1", "r2", "r3", "r4", "r5", "r6", "memory");
+            }
         }
         return;
     }
@@ -415,7 +450,8 @@ inline void ExpandColumnsToSamples(const uint32_t (&slots)[8][8], const uint32_t
         int32_t* sample = out + x;
         asm("" : "+r"(sample));
         const auto put = [&](int y, uint32_t sum) {
-            if (kByRow) sum += by_row[y];
+            if (kCorrection == ColumnCorrection::kByRow) sum += by_row[y];
+            if (kCorrection == ColumnCorrection::kBySample) sum += corrections[x][y];
             *sample = QuotientPlusLevel(sum, level);
             sample += stride;
         };
@@ -474,17 +510,34 @@ inline void InverseDctThroughSlots(const IdctTables* tables, const int32_t* coef
     });
 #if !defined(__SSE2__)
     // Where DivideBy40000 is not written for SIMD, the samples are stored as the butterflies
-    // along y give them. Where it is (x86), compilers vectorise the quotients of the 64 sums
-    // below, which is faster than this.
+    // along y give them, the corrections of single samples gathered first into a block of
+    // their own (by column) with the differences per row. Where it is (x86), compilers
+    // vectorise the quotients of the 64 sums below, which is faster than this.
     if ((mask & tables->corrected) == 0) {
         if (any_by_row) {
-            ExpandColumnsToSamples<true>(slots, by_row, level, out, stride);
+            ExpandColumnsToSamples<ColumnCorrection::kByRow>(slots, by_row, nullptr, level, out,
+                                                             stride);
         } else {
-            ExpandColumnsToSamples<false>(slots, by_row, level, out, stride);
+            ExpandColumnsToSamples<ColumnCorrection::kNone>(slots, by_row, nullptr, level, out,
+                                                            stride);
         }
         return;
     }
-#endif
+    uint32_t corrections[8][8];
+    for (int x = 0; x < 8; ++x) {
+        for (int y = 0; y < 8; ++y) corrections[x][y] = by_row[y];
+    }
+    ForEachBit(mask & tables->corrected, [&](int i) {
+        const uint32_t c = static_cast<uint32_t>(coef[i]);
+        for (int k = tables->correction_start[i]; k < tables->correction_start[i + 1]; ++k) {
+            const int p = tables->correction_sample[k];
+            corrections[p % 8][p / 8] +=
+                c * static_cast<uint32_t>(tables->correction_difference[k]);
+        }
+    });
+    ExpandColumnsToSamples<ColumnCorrection::kBySample>(slots, by_row, corrections, level, out,
+                                                        stride);
+#else
     for (int x = 0; x < 8; ++x) ExpandSlots(&slots[0][x], 8);
     uint32_t* sums = &slots[0][0];
     if (any_by_row) {
@@ -502,6 +555,7 @@ inline void InverseDctThroughSlots(const IdctTables* tables, const int32_t* coef
     for (int y = 0; y < 8; ++y) {
         for (int x = 0; x < 8; ++x) out[y * stride + x] = QuotientPlusLevel(sums[8 * y + x], level);
     }
+#endif
 }
 
 }  // namespace
