@@ -192,10 +192,62 @@ const IdctTables* CurrentIdctTables() {
 
 namespace {
 
+// The stores of the blocks whose rows or columns repeat. On 32-bit ARM (ARM state) a row of
+// eight samples is one STM of r0 to r7 (or two of r0 to r3): compilers store the samples one by
+// one, in loops, at up to three instructions a sample, which made the many blocks of a DC
+// coefficient alone cost more than their decoding.
+
+// Every sample of the block is `value`.
 inline void FillBlock(int32_t value, int32_t* out, ptrdiff_t stride) {
+#if defined(__arm__) && !defined(__thumb__)
+    const auto stride_bytes = static_cast<int32_t>(stride * 4);
+    asm volatile(
+        "mov r0, %[v]\n\tmov r1, %[v]\n\tmov r2, %[v]\n\tmov r3, %[v]\n\t"
+        "mov r4, %[v]\n\tmov r5, %[v]\n\tmov r6, %[v]\n\tmov r7, %[v]\n\t"
+        ".rept 8\n\tstm %[o], {r0-r7}\n\tadd %[o], %[o], %[s]\n\t.endr"
+        : [o] "+r"(out)
+        : [v] "r"(value), [s] "r"(stride_bytes)
+        : "r0", "r1", "r2", "r3", "r4", "r5", "r6", "r7", "memory");
+#else
     for (int y = 0; y < 8; ++y) {
         for (int x = 0; x < 8; ++x) out[y * stride + x] = value;
     }
+#endif
+}
+
+// Every row of the block is `row`.
+inline void RepeatRow(const int32_t (&row)[8], int32_t* out, ptrdiff_t stride) {
+#if defined(__arm__) && !defined(__thumb__)
+    const auto stride_bytes = static_cast<int32_t>(stride * 4);
+    asm volatile(
+        "ldm %[r], {r0-r7}\n\t"
+        ".rept 8\n\tstm %[o], {r0-r7}\n\tadd %[o], %[o], %[s]\n\t.endr"
+        : [o] "+r"(out)
+        : [r] "r"(row), [s] "r"(stride_bytes)
+        : "r0", "r1", "r2", "r3", "r4", "r5", "r6", "r7", "memory");
+#else
+    for (int y = 0; y < 8; ++y) {
+        for (int x = 0; x < 8; ++x) out[y * stride + x] = row[x];
+    }
+#endif
+}
+
+// Every sample of row y of the block is column[y].
+inline void RepeatColumn(const int32_t (&column)[8], int32_t* out, ptrdiff_t stride) {
+#if defined(__arm__) && !defined(__thumb__)
+    const auto step = static_cast<int32_t>(stride * 4 - 16);
+    asm volatile(
+        ".irp offset, 0, 4, 8, 12, 16, 20, 24, 28\n\t"
+        "ldr r0, [%[c], #\\offset]\n\tmov r1, r0\n\tmov r2, r0\n\tmov r3, r0\n\t"
+        "stmia %[o]!, {r0-r3}\n\tstm %[o], {r0-r3}\n\tadd %[o], %[o], %[s]\n\t.endr"
+        : [o] "+r"(out)
+        : [c] "r"(column), [s] "r"(step)
+        : "r0", "r1", "r2", "r3", "memory");
+#else
+    for (int y = 0; y < 8; ++y) {
+        for (int x = 0; x < 8; ++x) out[y * stride + x] = column[y];
+    }
+#endif
 }
 
 // The frequencies of one slot group along an axis: u 0, u 4, u 2 and 6, the odd ones.
@@ -577,9 +629,7 @@ void InverseDctPortable(const IdctTables* tables, const int32_t* coef, uint64_t 
         });
         int32_t samples[8];
         for (int x = 0; x < 8; ++x) samples[x] = QuotientPlusLevel(row[x], level);
-        for (int y = 0; y < 8; ++y) {
-            for (int x = 0; x < 8; ++x) out[y * stride + x] = samples[x];
-        }
+        RepeatRow(samples, out, stride);
         return;
     }
     if ((mask & ~kFirstColumn) == 0 && tables->columns_repeat) {
@@ -591,10 +641,9 @@ void InverseDctPortable(const IdctTables* tables, const int32_t* coef, uint64_t 
                 column[y] = MultiplyAdd(column[y], c, tables->column_weights[i / 8][y]);
             }
         });
-        for (int y = 0; y < 8; ++y) {
-            const int32_t value = QuotientPlusLevel(column[y], level);
-            for (int x = 0; x < 8; ++x) out[y * stride + x] = value;
-        }
+        int32_t samples[8];
+        for (int y = 0; y < 8; ++y) samples[y] = QuotientPlusLevel(column[y], level);
+        RepeatColumn(samples, out, stride);
         return;
     }
     InverseDctThroughSlots(tables, coef, mask, level, out, stride);
