@@ -193,6 +193,35 @@ void GreyRowPortable(const int32_t* luma, int32_t width, uint8_t* bgr) {
 #else
 void GreyRowPortable(const int32_t* luma, int32_t width, uint8_t* bgr) {
     int32_t x = 0;
+#if defined(__arm__) && !defined(__thumb__)
+    // In assembly on 32-bit ARM (ARM state): four samples with one LDM, each clamped in place
+    // and stored three times; compilers add a zero extension of each clamped value and do not
+    // use LDM. About 5.75 instructions a pixel instead of 7.5.
+    if (width >= 4) {
+        const int32_t* const end = luma + (width & ~3);
+        // clang-format off
+        asm volatile(
+            "1:\n\t"
+            "ldmia %[y]!, {r0-r3}\n\t"
+            "cmp r0, #255\n\tmvnhi r0, r0, asr #31\n\t"
+            "cmp r1, #255\n\tmvnhi r1, r1, asr #31\n\t"
+            "cmp r2, #255\n\tmvnhi r2, r2, asr #31\n\t"
+            "cmp r3, #255\n\tmvnhi r3, r3, asr #31\n\t"
+            "strb r0, [%[o]], #1\n\tstrb r0, [%[o]], #1\n\tstrb r0, [%[o]], #1\n\t"
+            "strb r1, [%[o]], #1\n\tstrb r1, [%[o]], #1\n\tstrb r1, [%[o]], #1\n\t"
+            "strb r2, [%[o]], #1\n\tstrb r2, [%[o]], #1\n\tstrb r2, [%[o]], #1\n\t"
+            "strb r3, [%[o]], #1\n\tstrb r3, [%[o]], #1\n\tstrb r3, [%[o]], #1\n\t"
+            "cmp %[y], %[e]\n\t"
+            "bne 1b"
+            : [y] "+r"(luma), [o] "+r"(bgr)
+            : [e] "r"(end)
+            : "r0", "r1", "r2", "r3", "cc", "memory");
+        // clang-format on
+        // The loops below go on from here: `bgr` as it stands, `luma` by index.
+        x = width & ~3;
+        luma -= x;
+    }
+#endif
     for (; x + 4 <= width; x += 4) {
         const int32_t y0 = luma[x];
         const int32_t y1 = luma[x + 1];
