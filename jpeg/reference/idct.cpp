@@ -54,16 +54,26 @@ void BuildIdctMatrix(const JpegDecoder* decoder) {
         std::memcpy(idct_matrix, g_kept.matrix, sizeof(g_kept.matrix));
         return;
     }
+    // The entry of sample (x, y) and coefficient (u, v) is the same product as that of sample
+    // (y, x) and coefficient (v, u) when the two scale factors are equal: the first two
+    // factors only swap, which multiplication allows exactly. Such an entry is computed once
+    // and copied to its mirror, which spares the devices (no floating-point unit) about 40 %
+    // of the table's software multiplications on the first construction.
     int index = 0;
     for (int y = 0; y < 8; ++y) {
         for (int x = 0; x < 8; ++x) {
             for (int v = 0; v < 8; ++v) {
-                for (int u = 0; u < 8; ++u) {
+                for (int u = 0; u < 8; ++u, ++index) {
+                    const int mirror = (8 * x + y) * 64 + 8 * u + v;
+                    if ((u == 0) == (v == 0) && mirror < index) {
+                        idct_matrix[index] = idct_matrix[mirror];
+                        continue;
+                    }
                     // Multiplied strictly left to right, then truncated toward zero: several
                     // entries sit right at the truncation boundary.
                     const double product = decoder->cos_table[u][x] * decoder->cos_table[v][y] *
                                            ScaleFactor(u) * ScaleFactor(v) * 10000.0;
-                    idct_matrix[index++] = static_cast<int32_t>(product);
+                    idct_matrix[index] = static_cast<int32_t>(product);
                 }
             }
         }
