@@ -40,7 +40,9 @@ struct FastBitReader {
     const uint8_t* src;   // next byte of the image to load
     const uint8_t* end;   // one past the last byte of the image
     const uint8_t* sync;  // where the reader stood on a whole byte with nothing pending
-    int64_t loaded;       // data bytes loaded since `sync`
+    // Stuffed zeros passed over since `sync`: the data bytes loaded since then are
+    // src - sync - stuffed, so that the refills need not count them.
+    int64_t stuffed;
 };
 
 // Starts at the reference reader's position. The reader must stand on a whole byte with no

@@ -5,6 +5,7 @@
 
 #include <cstring>
 
+#include "fast_idct.h"  // VARNEL_HAS_X86_KERNELS
 #include "mask_bits.h"
 
 namespace varnel {
@@ -182,7 +183,6 @@ inline void RefillHeld(FastBitReader* reader, HeldBits* held, int32_t below = kR
                 held->bits |= static_cast<BitBuffer>(incoming);
                 held->count = kept;
                 reader->src += bytes;
-                reader->loaded += bytes;
                 return;
             }
         }
@@ -190,7 +190,6 @@ inline void RefillHeld(FastBitReader* reader, HeldBits* held, int32_t below = kR
         // Up to four bytes are taken (the count is at least 0), so four must be there.
         if (reader->barrier == 0 && reader->end - reader->src >= 4) {
             const uint8_t* src = reader->src;
-            const uint8_t* const start = src;
             BitBuffer bits = held->bits;
             int32_t count = held->count;
             do {
@@ -203,7 +202,6 @@ inline void RefillHeld(FastBitReader* reader, HeldBits* held, int32_t below = kR
             held->bits = bits;
             held->count = count;
             reader->src = src;
-            reader->loaded += src - start;
             if (count >= kRefilledBits) return;
         }
     }
@@ -231,6 +229,13 @@ inline constexpr int32_t kLoopRefillBelow = kBufferBits == 64 ? kRefilledBits : 
 inline void RefillForSearch(FastBitReader* reader, HeldBits* held) {
     if constexpr (kLoopRefillBelow < kRefilledBits) RefillHeld(reader, held);
 }
+
+// Whether the coefficients outside the mask must be zero. The SIMD inverse DCTs read some
+// (in pairs, and in their check of the 16-bit range); the portable one reads only the mask's,
+// and the decoder only those of the previous mask, so a build without SIMD kernels leaves the
+// previous block's values there (clearing them cost a dense block about 8 instructions a
+// coefficient on 32-bit ARM).
+inline constexpr bool kClearOutsideMask = VARNEL_HAS_X86_KERNELS != 0;
 
 // The mask bit of a natural index: one shift on a 64-bit processor, a lookup on a 32-bit one,
 // where a variable 64-bit shift takes several instructions.
@@ -371,7 +376,9 @@ void FastDecodeBlock(FastBitReader* reader, const FastHuffman* dc, const FastHuf
     // The previous values: zero where this block reached, dequantised once more elsewhere.
     const uint64_t previous = *mask & ~written;
     if (kept_from == 64) {
-        ForEachBit(previous, [&](int natural) { coef[natural] = 0; });
+        if constexpr (kClearOutsideMask) {
+            ForEachBit(previous, [&](int natural) { coef[natural] = 0; });
+        }
         *mask = written;
         return;
     }
