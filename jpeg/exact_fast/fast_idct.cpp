@@ -121,6 +121,7 @@ void BuildIdctTables(IdctTables* tables) {
         for (int p = 0; p < 64; ++p) {
             if (difference[p] == 0) continue;
             tables->correction_sample[corrections] = static_cast<uint8_t>(p);
+            tables->correction_place[corrections] = static_cast<uint8_t>(8 * (p % 8) + p / 8);
             tables->correction_difference[corrections] = difference[p];
             ++corrections;
         }
@@ -579,12 +580,12 @@ inline void InverseDctThroughSlots(const IdctTables* tables, const int32_t* coef
     for (int x = 0; x < 8; ++x) {
         for (int y = 0; y < 8; ++y) corrections[x][y] = by_row[y];
     }
+    uint32_t* const by_place = &corrections[0][0];
     ForEachBit(mask & tables->corrected, [&](int i) {
         const uint32_t c = static_cast<uint32_t>(coef[i]);
         for (int k = tables->correction_start[i]; k < tables->correction_start[i + 1]; ++k) {
-            const int p = tables->correction_sample[k];
-            corrections[p % 8][p / 8] +=
-                c * static_cast<uint32_t>(tables->correction_difference[k]);
+            by_place[tables->correction_place[k]] = MultiplyAdd(
+                by_place[tables->correction_place[k]], c, tables->correction_difference[k]);
         }
     });
     ExpandColumnsToSamples<ColumnCorrection::kBySample>(slots, by_row, corrections, level, out,

@@ -69,6 +69,8 @@ struct IdctTables {
     uint16_t correction_start[65];
     uint8_t correction_sample[4096];
     int32_t correction_difference[4096];
+    // The same sample as 8x + y, its place in a block held by column.
+    uint8_t correction_place[4096];
     // The symmetry above holds for every clean column.
     bool symmetric;
     // The weights of a coefficient of the first row (v = 0) depend on x only, and those of a
