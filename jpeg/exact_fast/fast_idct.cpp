@@ -197,6 +197,22 @@ namespace {
 // eight samples is one STM of r0 to r7 (or two of r0 to r3): compilers store the samples one by
 // one, in loops, at up to three instructions a sample, which made the many blocks of a DC
 // coefficient alone cost more than their decoding.
+//
+// The assembly is written out instruction by instruction, one a line, never with the
+// assembler's repetitions (.rept, .irp): GCC sizes an asm by its lines when it places the
+// constant pools that its own loads reach, and a block larger than its lines put one out of
+// reach ("bad immediate value for offset").
+#if defined(__arm__) && !defined(__thumb__)
+// clang-format off
+#define VARNEL_STORE_ROW "stm %[o], {r0-r7}\n\tadd %[o], %[o], %[s]\n\t"
+#define VARNEL_STORE_EIGHT_ROWS                                        \
+    VARNEL_STORE_ROW VARNEL_STORE_ROW VARNEL_STORE_ROW VARNEL_STORE_ROW \
+    VARNEL_STORE_ROW VARNEL_STORE_ROW VARNEL_STORE_ROW VARNEL_STORE_ROW
+#define VARNEL_STORE_COLUMN_ROW(offset)                                \
+    "ldr r0, [%[c], #" #offset "]\n\tmov r1, r0\n\tmov r2, r0\n\tmov r3, r0\n\t" \
+    "stmia %[o]!, {r0-r3}\n\tstm %[o], {r0-r3}\n\tadd %[o], %[o], %[s]\n\t"
+// clang-format on
+#endif
 
 // Every sample of the block is `value`.
 inline void FillBlock(int32_t value, int32_t* out, ptrdiff_t stride) {
@@ -204,8 +220,7 @@ inline void FillBlock(int32_t value, int32_t* out, ptrdiff_t stride) {
     const auto stride_bytes = static_cast<int32_t>(stride * 4);
     asm volatile(
         "mov r0, %[v]\n\tmov r1, %[v]\n\tmov r2, %[v]\n\tmov r3, %[v]\n\t"
-        "mov r4, %[v]\n\tmov r5, %[v]\n\tmov r6, %[v]\n\tmov r7, %[v]\n\t"
-        ".rept 8\n\tstm %[o], {r0-r7}\n\tadd %[o], %[o], %[s]\n\t.endr"
+        "mov r4, %[v]\n\tmov r5, %[v]\n\tmov r6, %[v]\n\tmov r7, %[v]\n\t" VARNEL_STORE_EIGHT_ROWS
         : [o] "+r"(out)
         : [v] "r"(value), [s] "r"(stride_bytes)
         : "r0", "r1", "r2", "r3", "r4", "r5", "r6", "r7", "memory");
@@ -220,12 +235,10 @@ inline void FillBlock(int32_t value, int32_t* out, ptrdiff_t stride) {
 inline void RepeatRow(const int32_t (&row)[8], int32_t* out, ptrdiff_t stride) {
 #if defined(__arm__) && !defined(__thumb__)
     const auto stride_bytes = static_cast<int32_t>(stride * 4);
-    asm volatile(
-        "ldm %[r], {r0-r7}\n\t"
-        ".rept 8\n\tstm %[o], {r0-r7}\n\tadd %[o], %[o], %[s]\n\t.endr"
-        : [o] "+r"(out)
-        : [r] "r"(row), [s] "r"(stride_bytes)
-        : "r0", "r1", "r2", "r3", "r4", "r5", "r6", "r7", "memory");
+    asm volatile("ldm %[r], {r0-r7}\n\t" VARNEL_STORE_EIGHT_ROWS
+                 : [o] "+r"(out)
+                 : [r] "r"(row), [s] "r"(stride_bytes)
+                 : "r0", "r1", "r2", "r3", "r4", "r5", "r6", "r7", "memory");
 #else
     for (int y = 0; y < 8; ++y) {
         for (int x = 0; x < 8; ++x) out[y * stride + x] = row[x];
@@ -237,13 +250,13 @@ inline void RepeatRow(const int32_t (&row)[8], int32_t* out, ptrdiff_t stride) {
 inline void RepeatColumn(const int32_t (&column)[8], int32_t* out, ptrdiff_t stride) {
 #if defined(__arm__) && !defined(__thumb__)
     const auto step = static_cast<int32_t>(stride * 4 - 16);
-    asm volatile(
-        ".irp offset, 0, 4, 8, 12, 16, 20, 24, 28\n\t"
-        "ldr r0, [%[c], #\\offset]\n\tmov r1, r0\n\tmov r2, r0\n\tmov r3, r0\n\t"
-        "stmia %[o]!, {r0-r3}\n\tstm %[o], {r0-r3}\n\tadd %[o], %[o], %[s]\n\t.endr"
-        : [o] "+r"(out)
-        : [c] "r"(column), [s] "r"(step)
-        : "r0", "r1", "r2", "r3", "memory");
+    asm volatile(VARNEL_STORE_COLUMN_ROW(0) VARNEL_STORE_COLUMN_ROW(4) VARNEL_STORE_COLUMN_ROW(8)
+                     VARNEL_STORE_COLUMN_ROW(12) VARNEL_STORE_COLUMN_ROW(16)
+                         VARNEL_STORE_COLUMN_ROW(20) VARNEL_STORE_COLUMN_ROW(24)
+                             VARNEL_STORE_COLUMN_ROW(28)
+                 : [o] "+r"(out)
+                 : [c] "r"(column), [s] "r"(step)
+                 : "r0", "r1", "r2", "r3", "memory");
 #else
     for (int y = 0; y < 8; ++y) {
         for (int x = 0; x < 8; ++x) out[y * stride + x] = column[y];
