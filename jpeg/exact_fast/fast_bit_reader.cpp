@@ -1,6 +1,6 @@
 // The exact fast kernels' bit reader (fast_bit_reader.h): the bits, marker codes and
-// end-of-data results of JpegReader's ReadBits, taken from a 64-bit buffer refilled up to eight
-// bytes at a time.
+// end-of-data results of JpegReader's ReadBits, taken from a buffer of the processor's word size
+// refilled several bytes at a time.
 #include "fast_bit_reader.h"
 
 namespace varnel {
@@ -14,11 +14,11 @@ void StartFastBits(FastBitReader* bits, const JpegReader* reader) {
     bits->src = reader->cursor;
     bits->end = reader->end;
     bits->sync = reader->cursor;
-    bits->loaded = 0;
+    bits->stuffed = 0;
 }
 
 void RefillSlow(FastBitReader* bits) {
-    while (bits->count <= 56 && bits->barrier == 0) {
+    while (bits->count <= kBufferBits - 8 && bits->barrier == 0) {
         const uint8_t* p = bits->src;
         if (p >= bits->end) {
             // No byte to step onto: the reference stays on the last data byte.
@@ -39,12 +39,12 @@ void RefillSlow(FastBitReader* bits) {
                 return;
             }
             bits->src = p + 2;  // a data byte 0xFF and its stuffed zero
+            ++bits->stuffed;
         } else {
             bits->src = p + 1;
         }
-        bits->bits |= static_cast<uint64_t>(p[0]) << (56 - bits->count);
+        bits->bits |= static_cast<BitBuffer>(p[0]) << (kBufferBits - 8 - bits->count);
         bits->count += 8;
-        ++bits->loaded;
     }
 }
 
@@ -52,7 +52,8 @@ void MaterialiseReader(const FastBitReader* bits, JpegReader* reader) {
     const uint8_t* cursor = bits->sync;
     int32_t bit_index = 7;
     int32_t stuff_pending = 0;
-    const int64_t taken = 8 * bits->loaded - bits->count;
+    const int64_t loaded = (bits->src - bits->sync) - bits->stuffed;  // data bytes
+    const int64_t taken = 8 * loaded - bits->count;
     if (bits->failed && bits->barrier_steps) {
         cursor = bits->src;  // on the marker's 0xFF, or on the last byte 0xFF
     } else if (taken > 0) {

@@ -1,8 +1,9 @@
 // FastBitReader: the buffered bit reader of the fast decode path. It yields exactly the bits,
 // the negated marker codes and the end-of-data result that JpegReader's ReadBits gives, but
-// loads up to eight bytes at a time into a 64-bit buffer. The block decoder (fast_huffman.cpp)
-// holds `bits` and `count` in registers while it decodes a block and refills them itself,
-// falling back to RefillSlow where a marker, a stuffed byte or the end of the image is near.
+// loads several bytes at a time into a buffer of the processor's word size. The block decoder
+// (fast_huffman.cpp) holds `bits` and `count` in registers while it decodes a block and refills
+// them itself, falling back to RefillSlow where a marker, a stuffed byte or the end of the image is
+// near.
 //
 // The bit-level reads of JpegReader see the entropy-coded data as a run of data bytes (an
 // 0xFF followed by its stuffed 0x00 counts as one data byte 0xFF) that ends at a barrier: a
@@ -21,8 +22,17 @@
 
 namespace varnel {
 
+// The bit buffer is as wide as the processor's word: on a 32-bit processor every shift or mask
+// of a 64-bit buffer costs two to four instructions.
+#if UINTPTR_MAX > 0xFFFFFFFFu
+using BitBuffer = uint64_t;
+#else
+using BitBuffer = uint32_t;
+#endif
+inline constexpr int32_t kBufferBits = 8 * static_cast<int32_t>(sizeof(BitBuffer));
+
 struct FastBitReader {
-    uint64_t bits;        // the next bits, most significant first; zero past `count`
+    BitBuffer bits;       // the next bits, most significant first; zero past `count`
     int32_t count;        // bits of data held in `bits`
     int32_t barrier;      // 0 while data continues; else what ReadBits returns at the barrier
     bool barrier_steps;   // a failed read leaves the reference reader on the barrier's byte
@@ -30,7 +40,9 @@ struct FastBitReader {
     const uint8_t* src;   // next byte of the image to load
     const uint8_t* end;   // one past the last byte of the image
     const uint8_t* sync;  // where the reader stood on a whole byte with nothing pending
-    int64_t loaded;       // data bytes loaded since `sync`
+    // Stuffed zeros passed over since `sync`: the data bytes loaded since then are
+    // src - sync - stuffed, so that the refills need not count them.
+    int64_t stuffed;
 };
 
 // Starts at the reference reader's position. The reader must stand on a whole byte with no
@@ -41,7 +53,8 @@ void StartFastBits(FastBitReader* bits, const JpegReader* reader);
 // the same bits (cursor, bit_index, stuff_pending, valid and the byte counter).
 void MaterialiseReader(const FastBitReader* bits, JpegReader* reader);
 
-// Loads data bytes until more than 56 bits are held or the barrier is reached.
+// Loads data bytes until the buffer has no room for another (more than kBufferBits - 8 bits
+// are held) or the barrier is reached.
 void RefillSlow(FastBitReader* bits);
 
 }  // namespace varnel

@@ -5,6 +5,9 @@
 
 #include <cstring>
 
+#include "fast_idct.h"  // VARNEL_HAS_X86_KERNELS
+#include "mask_bits.h"
+
 namespace varnel {
 
 namespace {
@@ -150,30 +153,56 @@ namespace {
 // The buffer of the bit reader, held in registers while a block is decoded; the rest of the
 // reader stays in its record.
 struct HeldBits {
-    uint64_t bits;
+    BitBuffer bits;
     int32_t count;
 };
 
-// Makes sure that at least 32 bits are held, enough for a code and its magnitude bits, unless
-// the barrier comes first: eight bytes at once where none of them is 0xFF.
-inline void RefillHeld(FastBitReader* reader, HeldBits* held) {
-    if (held->count >= 32) return;
-    if (reader->barrier == 0 && reader->end - reader->src >= 8) {
-        uint64_t word;
-        std::memcpy(&word, reader->src, 8);
-        word = __builtin_bswap64(word);
-        // No byte 0xFF among the eight: none is a marker or needs its stuffed zero removed.
-        const uint64_t inverted = ~word;
-        if (((inverted - 0x0101010101010101ull) & ~inverted & 0x8080808080808080ull) == 0) {
-            const int32_t bytes = (64 - held->count) >> 3;
-            const int32_t kept = held->count + 8 * bytes;  // 57 to 64
-            uint64_t incoming = word >> held->count;
-            if (kept < 64) incoming &= ~(~uint64_t{0} >> kept);
-            held->bits |= incoming;
-            held->count = kept;
-            reader->src += bytes;
-            reader->loaded += bytes;
-            return;
+// The bits a refill guarantees unless the barrier comes first: a code and its magnitude bits
+// (up to 31) with a 64-bit buffer; with a 32-bit one at least 25, enough for any one lookup,
+// code or magnitude, so the decoder refills again between a long code and its magnitude.
+inline constexpr int32_t kRefilledBits = kBufferBits == 64 ? 32 : kBufferBits - 7;
+
+// Makes sure that at least kRefilledBits bits are held, unless the barrier comes first: with a
+// 64-bit buffer eight bytes at once where none of them is 0xFF, with a 32-bit one byte by byte
+// up to the first 0xFF (a 32-bit processor has no cheaper way to find one among four, and one
+// without unaligned loads no cheaper way to load them).
+inline void RefillHeld(FastBitReader* reader, HeldBits* held, int32_t below = kRefilledBits) {
+    if (held->count >= below) return;
+    if constexpr (kBufferBits == 64) {
+        if (reader->barrier == 0 && reader->end - reader->src >= 8) {
+            uint64_t word;
+            std::memcpy(&word, reader->src, 8);
+            word = __builtin_bswap64(word);
+            // No byte 0xFF among the eight: none is a marker or needs its stuffed zero removed.
+            const uint64_t inverted = ~word;
+            if (((inverted - 0x0101010101010101ull) & ~inverted & 0x8080808080808080ull) == 0) {
+                const int32_t bytes = (64 - held->count) >> 3;
+                const int32_t kept = held->count + 8 * bytes;  // 57 to 64
+                uint64_t incoming = word >> held->count;
+                if (kept < 64) incoming &= ~(~uint64_t{0} >> kept);
+                held->bits |= static_cast<BitBuffer>(incoming);
+                held->count = kept;
+                reader->src += bytes;
+                return;
+            }
+        }
+    } else {
+        // Up to four bytes are taken (the count is at least 0), so four must be there.
+        if (reader->barrier == 0 && reader->end - reader->src >= 4) {
+            const uint8_t* src = reader->src;
+            BitBuffer bits = held->bits;
+            int32_t count = held->count;
+            do {
+                const BitBuffer byte = *src;
+                if (byte == 0xFF) break;
+                bits |= byte << (kBufferBits - 8 - count);
+                count += 8;
+                ++src;
+            } while (count <= kBufferBits - 8);
+            held->bits = bits;
+            held->count = count;
+            reader->src = src;
+            if (count >= kRefilledBits) return;
         }
     }
     reader->bits = held->bits;
@@ -181,6 +210,49 @@ inline void RefillHeld(FastBitReader* reader, HeldBits* held) {
     RefillSlow(reader);
     held->bits = reader->bits;
     held->count = reader->count;
+}
+
+// Before the magnitude bits of a code that the lookup did not decode: a 32-bit buffer may hold
+// too few for both.
+inline void RefillForMagnitude(FastBitReader* reader, HeldBits* held) {
+    if constexpr (kBufferBits < 64) RefillHeld(reader, held);
+}
+
+// The bits below which the AC loop refills before each lookup. A 64-bit buffer is kept above
+// a code and its magnitude bits. A 32-bit one is refilled only when a lookup could fall short
+// (below kLookaheadBits), so that each refill takes two or three bytes and not one: a lookup
+// whose code and magnitude bits are not all held goes to the search, which refills first.
+inline constexpr int32_t kLoopRefillBelow = kBufferBits == 64 ? kRefilledBits : kLookaheadBits;
+
+// Before the search of a code that the lookup did not decode, for a 32-bit buffer refilled
+// below kLoopRefillBelow only.
+inline void RefillForSearch(FastBitReader* reader, HeldBits* held) {
+    if constexpr (kLoopRefillBelow < kRefilledBits) RefillHeld(reader, held);
+}
+
+// Whether the coefficients outside the mask must be zero. The SIMD inverse DCTs read some
+// (in pairs, and in their check of the 16-bit range); the portable one reads only the mask's,
+// and the decoder only those of the previous mask, so a build without SIMD kernels leaves the
+// previous block's values there (clearing them cost a dense block about 8 instructions a
+// coefficient on 32-bit ARM).
+inline constexpr bool kClearOutsideMask = VARNEL_HAS_X86_KERNELS != 0;
+
+// The mask bit of a natural index: one shift on a 64-bit processor, a lookup on a 32-bit one,
+// where a variable 64-bit shift takes several instructions.
+struct NaturalBits {
+    uint64_t of[64];
+    constexpr NaturalBits() : of{} {
+        for (int i = 0; i < 64; ++i) of[i] = uint64_t{1} << i;
+    }
+};
+constexpr NaturalBits kNaturalBits;
+
+inline uint64_t BitOf(int natural) {
+    if constexpr (kBufferBits == 64) {
+        return uint64_t{1} << natural;
+    } else {
+        return kNaturalBits.of[natural];
+    }
 }
 
 // A read that needed more bits than are left before the barrier: the reference takes them all
@@ -195,8 +267,10 @@ inline int32_t FailHeld(FastBitReader* reader, HeldBits* held) {
 // One symbol, exactly as DecodeHuffman reads it (the symbol, 0 to 255, or the barrier's
 // negative code), from the held bits, which the caller has refilled.
 inline int32_t SymbolHeld(FastBitReader* reader, const FastHuffman* fast, HeldBits* held) {
-    uint32_t entry = fast->lookup[held->bits >> (64 - kLookaheadBits)];
-    if (entry == kLongerCode) entry = SearchCode(fast, static_cast<uint32_t>(held->bits >> 48));
+    uint32_t entry = fast->lookup[held->bits >> (kBufferBits - kLookaheadBits)];
+    if (entry == kLongerCode) {
+        entry = SearchCode(fast, static_cast<uint32_t>(held->bits >> (kBufferBits - 16)));
+    }
     const int32_t length = static_cast<int32_t>(entry >> 8);
     if (length > held->count) return FailHeld(reader, held);
     held->bits <<= length;
@@ -210,7 +284,7 @@ inline bool MagnitudeHeld(FastBitReader* reader, int32_t size, HeldBits* held, i
         FailHeld(reader, held);
         return false;
     }
-    *value = ExtendValue(static_cast<int32_t>(held->bits >> (64 - size)), size);
+    *value = ExtendValue(static_cast<int32_t>(held->bits >> (kBufferBits - size)), size);
     held->bits <<= size;
     held->count -= size;
     return true;
@@ -229,7 +303,7 @@ void FastDecodeBlock(FastBitReader* reader, const FastHuffman* dc, const FastHuf
     RefillHeld(reader, &held);
     bool dc_done = false;
     int32_t difference = 0;
-    const FastHuffman::Combined first = dc->combined[held.bits >> (64 - kLookaheadBits)];
+    const FastHuffman::Combined first = dc->combined[held.bits >> (kBufferBits - kLookaheadBits)];
     if (first.total <= held.count && (first.run == 0 || first.run == kEndOfBlockRun)) {
         held.bits <<= first.total;
         held.count -= first.total;
@@ -238,6 +312,7 @@ void FastDecodeBlock(FastBitReader* reader, const FastHuffman* dc, const FastHuf
     } else {
         const int32_t t = SymbolHeld(reader, dc, &held);
         if (t >= 0 && t <= 15) {
+            if (t != 0) RefillForMagnitude(reader, &held);
             dc_done = t == 0 || MagnitudeHeld(reader, t, &held, &difference);
         }
     }
@@ -248,8 +323,9 @@ void FastDecodeBlock(FastBitReader* reader, const FastHuffman* dc, const FastHuf
         kept_from = 64;
         int32_t k = 1;
         while (k < 64) {
-            RefillHeld(reader, &held);
-            const FastHuffman::Combined e = ac->combined[held.bits >> (64 - kLookaheadBits)];
+            RefillHeld(reader, &held, kLoopRefillBelow);
+            const FastHuffman::Combined e =
+                ac->combined[held.bits >> (kBufferBits - kLookaheadBits)];
             if (e.total <= held.count) {
                 held.bits <<= e.total;
                 held.count -= e.total;
@@ -261,10 +337,11 @@ void FastDecodeBlock(FastBitReader* reader, const FastHuffman* dc, const FastHuf
                 }
                 const int32_t natural = kNatural[at];
                 coef[natural] = WrapMul(e.value, quant[natural]);
-                written |= uint64_t{1} << natural;
+                written |= BitOf(natural);
                 k = at + 1;
                 continue;
             }
+            RefillForSearch(reader, &held);
             const int32_t rs = SymbolHeld(reader, ac, &held);
             if (rs == 0) break;  // end of block: the rest is zero
             if (rs < 0) {
@@ -282,13 +359,14 @@ void FastDecodeBlock(FastBitReader* reader, const FastHuffman* dc, const FastHuf
                 continue;
             }
             int32_t value = 0;
+            RefillForMagnitude(reader, &held);
             if (!MagnitudeHeld(reader, s, &held, &value) || k + r > 63) {
                 kept_from = k;
                 break;
             }
             const int32_t natural = kNatural[k + r];
             coef[natural] = WrapMul(value, quant[natural]);
-            written |= uint64_t{1} << natural;
+            written |= BitOf(natural);
             k += r + 1;
         }
     }
@@ -296,23 +374,23 @@ void FastDecodeBlock(FastBitReader* reader, const FastHuffman* dc, const FastHuf
     reader->count = held.count;
 
     // The previous values: zero where this block reached, dequantised once more elsewhere.
-    uint64_t previous = *mask & ~written;
+    const uint64_t previous = *mask & ~written;
     if (kept_from == 64) {
-        for (; previous != 0; previous &= previous - 1) coef[__builtin_ctzll(previous)] = 0;
+        if constexpr (kClearOutsideMask) {
+            ForEachBit(previous, [&](int natural) { coef[natural] = 0; });
+        }
         *mask = written;
         return;
     }
     uint64_t kept = 0;
-    while (previous != 0) {
-        const int natural = __builtin_ctzll(previous);
-        previous &= previous - 1;
+    ForEachBit(previous, [&](int natural) {
         if (kZigzagPosition.of[natural] < kept_from) {
             coef[natural] = 0;
         } else {
             coef[natural] = WrapMul(coef[natural], quant[natural]);
             kept |= uint64_t{1} << natural;
         }
-    }
+    });
     *mask = written | kept;
 }
 

@@ -69,6 +69,8 @@ struct IdctTables {
     uint16_t correction_start[65];
     uint8_t correction_sample[4096];
     int32_t correction_difference[4096];
+    // The same sample as 8x + y, its place in a block held by column.
+    uint8_t correction_place[4096];
     // The symmetry above holds for every clean column.
     bool symmetric;
     // The weights of a coefficient of the first row (v = 0) depend on x only, and those of a
@@ -146,9 +148,27 @@ inline constexpr double kInverse40000 = (1.0 / 40000.0) * (1.0 + 0x1p-36);
 // 2^31 x 0.12 / 2^47 < 2e-6, while a / 40000 lies at least 1/40000 below the next integer
 // unless it is one, so the floor is floor(a / 40000). Compilers turn a row of these into
 // SSE2's unsigned widening multiplications, four at a time (SSE2 has no signed one).
-// Elsewhere the language's own division, which the compiler makes one signed widening
-// multiplication, a shift and the sign's correction: three instructions a sample fewer on
-// 32-bit ARM.
+// Elsewhere the signed sum s itself: floor(s m / 2^46) with m = ceil(2^46 / 40000) =
+// 1759218605 is floor(s / 40000) for every 32-bit s (m exceeds 2^46 / 40000 by less than 0.6,
+// which moves s m / 2^46 by less than 2^31 x 0.6 / 2^46 < 2e-5, within the 1/40000 gap; a
+// negative exact multiple comes out one below), and adding 1 for a negative s gives the
+// truncated quotient (the exact multiples too). This is what compilers make of the language's
+// division, written out so that QuotientPlusLevel can order its parts: on 32-bit ARM the
+// signed widening multiplication, then the shift with the addition of the level and the
+// sign's correction as two additions with shifted operands, one instruction fewer a sample.
+inline int32_t DivideBy40000(uint32_t sum);
+
+// DivideBy40000(sum) + level, added in the order that lets 32-bit ARM fold the shift and the
+// sign's correction into the two additions.
+inline int32_t QuotientPlusLevel(uint32_t sum, int32_t level) {
+#if defined(__SSE2__)
+    return DivideBy40000(sum) + level;
+#else
+    const auto high = static_cast<int32_t>((int64_t{static_cast<int32_t>(sum)} * 1759218605) >> 32);
+    return static_cast<int32_t>(static_cast<uint32_t>(level + (high >> 14)) + (sum >> 31));
+#endif
+}
+
 inline int32_t DivideBy40000(uint32_t sum) {
 #if defined(__SSE2__)
     const uint32_t sign = 0u - (sum >> 31);  // all ones for a negative sum
@@ -156,7 +176,9 @@ inline int32_t DivideBy40000(uint32_t sum) {
     const auto quotient = static_cast<uint32_t>((uint64_t{magnitude} * 3518437209u) >> 47);
     return static_cast<int32_t>((quotient ^ sign) - sign);
 #else
-    return static_cast<int32_t>(sum) / 40000;
+    const auto s = static_cast<int32_t>(sum);
+    const auto high = static_cast<int32_t>((int64_t{s} * 1759218605) >> 32);
+    return static_cast<int32_t>(static_cast<uint32_t>(high >> 14) + (sum >> 31));
 #endif
 }
 

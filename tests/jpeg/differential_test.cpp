@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -648,6 +649,29 @@ TEST(Differential, InverseDctKernelsFallBackWhenTheTableIsNotSymmetric) {
     EXPECT_EQ(varnel::CurrentIdctTables()->correction_start[64], 36);
     varnel::DestroyDecoder(&decoder);
 }
+
+// The kernels' quotient by 40000 (a multiply-high whose constant and shift depend on the
+// build) against the language's division, at the sums where a constant one off fails first:
+// the exact multiples and their neighbours, small and at the ends of the 32-bit range.
+class FastQuotient : public ::testing::TestWithParam<int64_t> {};
+
+TEST_P(FastQuotient, IsTheTruncatedDivisionPlusTheLevel) {
+    for (const int64_t sum : {GetParam(), -GetParam()}) {
+        if (sum < INT32_MIN || sum > INT32_MAX) continue;
+        const auto bits = static_cast<uint32_t>(static_cast<int32_t>(sum));
+        const auto expected = static_cast<int32_t>(sum / 40000);
+        EXPECT_EQ(varnel::DivideBy40000(bits), expected) << sum;
+        for (const int32_t level : {128, 2048}) {
+            EXPECT_EQ(varnel::QuotientPlusLevel(bits, level), expected + level) << sum;
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Differential, FastQuotient,
+                         ::testing::Values(0, 1, 39999, 40000, 40001, 79999, 80000, 5119999,
+                                           5120000, 81920000, 81920001, 2147440000, 2147440001,
+                                           2147479999, 2147480000, 2147480001, int64_t{INT32_MAX},
+                                           -int64_t{INT32_MIN}));
 
 // Every colour kernel this machine can run against the formula, over the whole range of
 // inverse-DCT outputs and around the truncation and clamping edges.
