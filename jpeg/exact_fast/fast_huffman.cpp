@@ -37,10 +37,12 @@ constexpr uint8_t kNatural[80] = {
 
 }  // namespace
 
-uint32_t SearchCode(const FastHuffman* fast, uint32_t window) {
+namespace {
+
+uint32_t SearchFrom(const FastHuffman* fast, uint32_t window, int32_t from) {
     const HuffmanTable* table = fast->table;
     if (table == nullptr || table->count <= 0) return 0;
-    for (int32_t length = 1; length <= 16; ++length) {
+    for (int32_t length = from; length <= 16; ++length) {
         const int32_t code = static_cast<int32_t>(window >> (16 - length));
         const int32_t n = fast->length_count[length];
         if (n > 0) {
@@ -64,6 +66,16 @@ uint32_t SearchCode(const FastHuffman* fast, uint32_t window) {
         if (length >= fast->max_length) return static_cast<uint32_t>(length) << 8;
     }
     return 16u << 8;
+}
+
+}  // namespace
+
+uint32_t SearchCode(const FastHuffman* fast, uint32_t window) {
+    return SearchFrom(fast, window, 1);
+}
+
+uint32_t SearchLongCode(const FastHuffman* fast, uint32_t window) {
+    return SearchFrom(fast, window, kLookaheadBits + 1);
 }
 
 void BuildFastHuffman(FastHuffman* fast, const HuffmanTable* table) {
@@ -269,7 +281,7 @@ inline int32_t FailHeld(FastBitReader* reader, HeldBits* held) {
 inline int32_t SymbolHeld(FastBitReader* reader, const FastHuffman* fast, HeldBits* held) {
     uint32_t entry = fast->lookup[held->bits >> (kBufferBits - kLookaheadBits)];
     if (entry == kLongerCode) {
-        entry = SearchCode(fast, static_cast<uint32_t>(held->bits >> (kBufferBits - 16)));
+        entry = SearchLongCode(fast, static_cast<uint32_t>(held->bits >> (kBufferBits - 16)));
     }
     const int32_t length = static_cast<int32_t>(entry >> 8);
     if (length > held->count) return FailHeld(reader, held);

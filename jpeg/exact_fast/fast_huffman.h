@@ -48,6 +48,10 @@ void BuildFastHuffman(FastHuffman* fast, const HuffmanTable* table);
 // in the low byte and the bits taken above it.
 uint32_t SearchCode(const FastHuffman* fast, uint32_t window);
 
+// The same search where the lookup gave kLongerCode: no code of up to kLookaheadBits bits
+// starts the window, so the search starts at the lengths after them.
+uint32_t SearchLongCode(const FastHuffman* fast, uint32_t window);
+
 // EXTEND (T.81 Figure F.12) of `size` raw bits `v`, size 1 to 15.
 inline int32_t ExtendValue(int32_t v, int32_t size) {
     return v < (1 << (size - 1)) ? v - (1 << size) + 1 : v;

@@ -443,7 +443,8 @@ varnel::FastHuffman::Combined CombinedFromSearch(uint32_t searched, uint32_t pre
 // The lookahead tables give, for every string of lookahead bits, what the search gives for
 // the strings that start with it, on tables with odd, oversubscribed and crowded code counts:
 // symbol and bits taken where they fit, otherwise a referral to the search; and the combined
-// lookup agrees with the search and the magnitude bits.
+// lookup agrees with the search and the magnitude bits; where the lookup refers to the
+// search, the search from the longer lengths alone gives the same.
 TEST(Differential, LookaheadTablesAgreeWithTheSearch) {
     std::mt19937 random(5);
     auto fast = std::make_unique<varnel::FastHuffman>();
@@ -477,6 +478,10 @@ TEST(Differential, LookaheadTablesAgreeWithTheSearch) {
             const uint32_t looked_up = fast->lookup[prefix];
             if ((searched >> 8) > static_cast<uint32_t>(varnel::kLookaheadBits)) {
                 ASSERT_EQ(looked_up, varnel::kLongerCode) << "trial " << trial << " " << prefix;
+            }
+            if (looked_up == varnel::kLongerCode) {
+                ASSERT_EQ(varnel::SearchLongCode(fast.get(), window), searched)
+                    << "trial " << trial << " prefix " << prefix;
             } else {
                 ASSERT_EQ(looked_up, searched) << "trial " << trial << " prefix " << prefix;
             }
