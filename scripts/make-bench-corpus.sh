@@ -10,10 +10,10 @@
 #
 # Usage: scripts/make-bench-corpus.sh [OUT_DIR]   (default build/bench-corpus)
 set -euo pipefail
+. "$(dirname "$0")/shipped-originals.sh"
 
 out=${1:-build/bench-corpus}
 photos=/usr/share/backgrounds/mate
-wallpapers=/usr/share/wallpapers
 for tool in djpeg cjpeg pamcut pnmscale; do
     command -v "$tool" >/dev/null || { echo "missing $tool: run scripts/install-deps.sh" >&2; exit 1; }
 done
@@ -41,15 +41,7 @@ cjpeg -quality 75 -sample 2x2 -restart 1 -outfile "$out/1920x1080-q75-420-restar
 
 # The shipped originals, baseline ones only (several of the package's are progressive), as
 # wallpaper, size, sampling and the quality their tables correspond to.
-if [ -d "$wallpapers" ]; then
-    while read -r wallpaper size name; do
-        file="$wallpapers/$wallpaper/contents/images/$size.jpg"
-        if [ -f "$file" ]; then
-            cp "$file" "$out/shipped-$size-$name.jpg"
-        else
-            echo "note: $file is missing; left out" >&2
-        fi
-    done <<'LIST'
+CopyShippedOriginals "$out" <<'LIST'
 Honeywave 5120x2880 q90-422-honeywave
 Shell 5120x2880 q90-422-shell
 SafeLanding 5120x2880 q80-420-safelanding
@@ -58,7 +50,4 @@ Path 2560x1600 q75-444-path
 ColdRipple 2560x1600 q90-444-coldripple
 Grey 2560x1600 q75-grey-grey
 LIST
-else
-    echo "note: $wallpapers is missing (plasma-workspace-wallpapers); the shipped originals are left out" >&2
-fi
 ls -l "$out"

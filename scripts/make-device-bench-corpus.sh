@@ -10,10 +10,10 @@
 #
 # Usage: scripts/make-device-bench-corpus.sh [OUT_DIR]   (default build/device-bench-corpus)
 set -euo pipefail
+. "$(dirname "$0")/shipped-originals.sh"
 
 out=${1:-build/device-bench-corpus}
 photos=/usr/share/backgrounds/mate/nature
-wallpapers=/usr/share/wallpapers
 for tool in djpeg cjpeg pamcut pnmscale; do
     command -v "$tool" >/dev/null || { echo "missing $tool: run scripts/install-deps.sh" >&2; exit 1; }
 done
@@ -71,21 +71,10 @@ LIST
 
 # The shipped originals (baseline), as wallpaper, size and the name's tail: sampling and the
 # quality their tables correspond to.
-if [ -d "$wallpapers" ]; then
-    while read -r wallpaper size name; do
-        file="$wallpapers/$wallpaper/contents/images/$size.jpg"
-        if [ -f "$file" ]; then
-            cp "$file" "$out/shipped-$size-$name.jpg"
-        else
-            echo "note: $file is missing; left out" >&2
-        fi
-    done <<'LIST'
+CopyShippedOriginals "$out" <<'LIST'
 EveningGlow 2560x1600 q70-420-eveningglow
 Path 2560x1600 q75-444-path
 Grey 2560x1600 q75-grey-grey
 LIST
-else
-    echo "note: $wallpapers is missing (plasma-workspace-wallpapers); the shipped originals are left out" >&2
-fi
 touch "$out/.complete"
 ls "$out"
